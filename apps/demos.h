@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdio>
+
+namespace zemox {
+
+// Runs one sample request per service through the registered interfaces and prints a short report.
+// Returns false when a request failed.
+bool RunDemos(std::FILE* out);
+
+}  // namespace zemox

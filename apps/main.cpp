@@ -1,0 +1,107 @@
+// The default host program: loads the geometry module as a real host would, then lists its records,
+// runs its self-tests and runs one sample request per service.
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "demos.h"
+#include "zemox/registry.h"
+
+namespace zemox {
+namespace {
+
+struct Options {
+  const char* modulePath = ZEMOX_DEFAULT_MODULE;
+  bool list = false;
+  bool selfTest = false;
+  bool demo = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list") == 0) {
+      options.list = true;
+    } else if (std::strcmp(argv[i], "--selftest") == 0) {
+      options.selfTest = true;
+    } else if (std::strcmp(argv[i], "--demo") == 0) {
+      options.demo = true;
+    } else if (std::strcmp(argv[i], "--module") == 0 && i + 1 < argc) {
+      options.modulePath = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: zemox-host [--list] [--selftest] [--demo] [--module PATH]\n");
+      return false;
+    }
+  }
+  if (!options.list && !options.selfTest && !options.demo) options.list = options.selfTest = options.demo = true;
+  return true;
+}
+
+Int SlotCount(const Record& record) {
+  return record.interfaceInfo == nullptr ? 0 : record.interfaceInfo->slots.GetCount();
+}
+
+void ListRecords() {
+  EnumerateRecords(
+      [](const Record& record, void*) {
+        std::printf("%s\t%s", RecordKindName(record.kind), record.id.Text());
+        if (record.kind == RecordKind::INTERFACE) std::printf("\t%lld", static_cast<long long>(SlotCount(record)));
+        if (record.name[0] != '\0') std::printf("\t%s", record.name);
+        std::printf("\n");
+        return true;
+      },
+      nullptr);
+}
+
+struct SelfTestTally {
+  int passed = 0;
+  int failed = 0;
+};
+
+bool RunSelfTests() {
+  SelfTestTally tally;
+  EnumerateRecords(
+      [](const Record& record, void* context) {
+        if (record.kind != RecordKind::SELFTEST) return true;
+        auto& counts = *static_cast<SelfTestTally*>(context);
+        const Result<void> outcome = record.selfTest();
+        if (outcome) {
+          ++counts.passed;
+          std::printf("selftest %s: passed\n", record.id.Text());
+        } else {
+          ++counts.failed;
+          const Error& error = outcome.GetError();
+          std::printf("selftest %s: FAILED: %s (%.*s) at %s:%d\n", record.id.Text(), error.Class().Text(),
+                      static_cast<int>(error.Message().size()), error.Message().data(), error.File(), error.Line());
+        }
+        return true;
+      },
+      &tally);
+  std::printf("self-tests: %d passed, %d failed\n", tally.passed, tally.failed);
+  return tally.failed == 0;
+}
+
+}  // namespace
+}  // namespace zemox
+
+int main(int argc, char** argv) {
+  zemox::Options options;
+  if (!zemox::ParseOptions(argc, argv, options)) return 2;
+
+  void* module = dlopen(options.modulePath, RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "zemox-host: cannot load %s: %s\n", options.modulePath, dlerror());
+    return 1;
+  }
+  if (zemox::RefusedRegistrationCount() != 0)
+    std::fprintf(stderr, "zemox-host: %lld records were refused\n",
+                 static_cast<long long>(zemox::RefusedRegistrationCount()));
+
+  bool ok = zemox::RefusedRegistrationCount() == 0;
+  if (options.list) zemox::ListRecords();
+  if (options.selfTest) ok = zemox::RunSelfTests() && ok;
+  if (options.demo) ok = zemox::RunDemos(stdout) && ok;
+  dlclose(module);
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <atomic>
+
+#include "zemox/block.h"
+#include "zemox/id.h"
+#include "zemox/object.h"
+#include "zemox/result.h"
+
+namespace zemox {
+
+enum class RecordKind : Int32 {
+  MODULE,
+  INTERFACE,
+  IMPLEMENTATION,
+  CLASS,
+  REGISTRY,
+  REGISTRYENTRY,
+  ERRORCLASS,
+  DATATYPE,
+  ENUMERATION,
+  OPTION,
+  SELFTEST,
+  MODULEINFO,
+};
+
+// Lower-case name of a record kind, as the host program lists it.
+const char* RecordKindName(RecordKind kind);
+
+// Reflection data of one interface slot: the method and its parameters with their direction.
+struct ParameterInfo {
+  const char* name;
+  Bool out;
+};
+struct SlotInfo {
+  const char* method;
+  Block<const ParameterInfo> parameters;
+};
+struct InterfaceInfo {
+  Block<const SlotInfo> slots;
+};
+
+struct EnumValueInfo {
+  const char* name;
+  Int value;
+};
+struct EnumInfo {
+  Block<const EnumValueInfo> values;
+};
+
+struct ModuleInfo {
+  Block<const Id> frameworks;
+  Block<const Id> dependencies;
+};
+
+// Description of a library the module carries: its name and version text.
+struct LibraryInfo {
+  const char* name;
+  const char* version;
+};
+
+using ObjectFactory = Result<Object*> (*)();
+using SelfTest = Result<void> (*)();
+
+// One registered record. Which of the fields beyond kind and identifier are used depends on the kind:
+//   INTERFACE       interfaceInfo (null for an interface without reflection data)
+//   IMPLEMENTATION  id = the implemented interface, name = class name, table = slot table
+//   CLASS           factory (null: declared only, implemented elsewhere), owner = interface it implements
+//   REGISTRYENTRY   id = class, owner = registry
+//   ERRORCLASS      owner = interface of the error
+//   ENUMERATION     name = enumeration name, enumInfo
+//   SELFTEST        owner = unit-test registry, selfTest
+//   MODULE          moduleInfo;  MODULEINFO  libraryInfo
+struct Record {
+  RecordKind kind = RecordKind::MODULE;
+  Id id;
+  const char* name = "";
+  Id owner;
+  const InterfaceInfo* interfaceInfo = nullptr;
+  const void* table = nullptr;
+  ObjectFactory factory = nullptr;
+  SelfTest selfTest = nullptr;
+  const EnumInfo* enumInfo = nullptr;
+  const ModuleInfo* moduleInfo = nullptr;
+  const LibraryInfo* libraryInfo = nullptr;
+};
+
+// Registers a record; false when a record of the same kind and identifier (and, for implementations
+// and registry entries, the same owner) exists or memory is exhausted.
+Bool RegisterRecord(const Record& record);
+// Withdraws the most recent registration of that record.
+void WithdrawRecord(const Record& record);
+
+// Registration that lasts as long as the object: static registration objects register while the
+// module's initialisers run and withdraw, in reverse order, when it unloads.
+class Registration {
+ public:
+  explicit Registration(const Record& record) : record_(record), registered_(RegisterRecord(record)) {}
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+  ~Registration() {
+    if (registered_) WithdrawRecord(record_);
+  }
+  Bool IsRegistered() const { return registered_; }
+
+ private:
+  Record record_;
+  Bool registered_;
+};
+
+// Copies every record, in registration order, to `visit`; stops early when it returns false.
+using RecordVisitor = Bool (*)(const Record& record, void* context);
+void EnumerateRecords(RecordVisitor visit, void* context);
+// Records refused by RegisterRecord since start-up (duplicates or lack of memory).
+Int RefusedRegistrationCount();
+
+// Counter that changes with every registration and withdrawal; caches of looked-up records are
+// valid while it stays the same.
+UInt RegistryGeneration();
+
+// The slot table registered for an interface, or null.
+const void* FindImplementation(const Id& interfaceId);
+// The record of a kind and identifier; false when there is none.
+Bool FindRecord(RecordKind kind, const Id& id, Record& found);
+
+// Creates an object of a registered class.
+Result<Object*> CreateObject(const Id& classId);
+// Creates an object of a class entered into the given registry.
+Result<Object*> CreateObjectFromRegistry(const Id& registryId, const Id& classId);
+
+// Slot table of an interface's implementation, cached until the registry changes. Null when the
+// interface has no implementation.
+template <typename Slots>
+const Slots* ResolveSlots(const Id& interfaceId) {
+  static std::atomic<const Slots*> cached{nullptr};
+  static std::atomic<UInt> cachedGeneration{~UInt{0}};
+  const UInt generation = RegistryGeneration();
+  if (cachedGeneration.load(std::memory_order_acquire) == generation) return cached.load(std::memory_order_relaxed);
+  const Slots* slots = static_cast<const Slots*>(FindImplementation(interfaceId));
+  cached.store(slots, std::memory_order_relaxed);
+  cachedGeneration.store(generation, std::memory_order_release);
+  return slots;
+}
+
+// Identifier of the unit-test registry that modules enter their self-tests into.
+inline constexpr Id UnitTestRegistry{"net.zemox.registry.unittestclasses"};
+
+}  // namespace zemox

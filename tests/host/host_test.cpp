@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "zemox/basearray.h"
+#include "zemox/jobs.h"
+#include "zemox/parallel.h"
+#include "zemox/registry.h"
+#include "zemox/string.h"
+
+namespace zemox {
+namespace {
+
+// The identifier hash written out independently: 43-bit polynomial hash, length from bit 44.
+UInt ReferenceHash(const std::string& text) {
+  UInt h = 0;
+  for (unsigned char c : text) h = (h * 31 + c) % (UInt{1} << 43);
+  return h + text.size() * (UInt{1} << 44);
+}
+
+TEST(IdTest, HashMatchesIndependentComputation) {
+  for (const char* text : {"", "a", "net.zemox.geom", "net.zemox.interface.exactpredicates2d",
+                           "net.zemox.private_geom.interface.intersectingoutlinesprocessing.nonrobust", "Reset"}) {
+    EXPECT_EQ(Id(text).Hash(), ReferenceHash(text)) << text;
+  }
+  EXPECT_EQ(Id("net.zemox.geom").Hash() >> 44, 14u);
+  EXPECT_EQ(Id("abc"), Id("abc"));
+  EXPECT_FALSE(Id("abc") == Id("abd"));
+}
+
+Error RaiseInReset() { return ZEMOX_ERROR(IllegalStateError, "@: Attempting to reset an uninitialized tree."); }
+
+TEST(ErrorTest, OperationNameFillsLeadingPlaceholder) {
+  const Error error = RaiseInReset();
+  EXPECT_TRUE(error.Is(IllegalStateError));
+  EXPECT_EQ(error.Message(), "RaiseInReset: Attempting to reset an uninitialized tree.");
+  EXPECT_NE(std::string(error.File()).find("host_test.cpp"), std::string::npos);
+  EXPECT_GT(error.Line(), 0);
+
+  const Error named = ZEMOX_ERROR_IN("Init", IllegalStateError, "@: Sweep line status misses a segment.");
+  EXPECT_EQ(named.Message(), "Init: Sweep line status misses a segment.");
+}
+
+TEST(ErrorTest, PlaceholdersTakeArgumentsInOrder) {
+  const Error error = ZEMOX_ERROR(IllegalArgumentError, "count @ of @ (@, @)", Int{-12}, "points", 0.5, true);
+  EXPECT_EQ(error.Message(), "count -12 of points (0.5, true)");
+  const Error bare = ZEMOX_ERROR(IllegalArgumentError);
+  EXPECT_TRUE(bare.Message().empty());
+  const Error copy = error;
+  EXPECT_EQ(copy.Message(), error.Message());
+}
+
+TEST(ResultTest, TryPassesErrorsOnUnchanged) {
+  auto failing = []() -> Result<Int> { return ZEMOX_ERROR(IllegalArgumentError, "bad"); };
+  auto caller = [&]() -> Result<Int> { return ZEMOX_TRY(failing()) + 1; };
+  const Result<Int> result = caller();
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.GetError().Message(), "bad");
+  auto succeeding = []() -> Result<Int> { return 41; };
+  auto adder = [&]() -> Result<Int> { return ZEMOX_TRY(succeeding()) + 1; };
+  EXPECT_EQ(adder().Value(), 42);
+}
+
+TEST(BaseArrayTest, GrowsByHalfInMultiplesOf16) {
+  BaseArray<Int> values;
+  std::vector<Int> capacities;
+  for (Int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(values.Append(i));
+    if (capacities.empty() || capacities.back() != values.GetCapacity()) capacities.push_back(values.GetCapacity());
+  }
+  EXPECT_EQ(capacities, (std::vector<Int>{16, 32, 64, 112, 176, 272}));
+  for (Int i = 0; i < 200; ++i) EXPECT_EQ(values[i], i);
+}
+
+TEST(BaseArrayTest, FailedGrowthReportsOutOfMemoryAndKeepsContent) {
+  BaseArray<BaseArray<Int>> nested;
+  for (Int i = 0; i < 16; ++i) ASSERT_TRUE(nested.AppendNew());
+  FailAllocationAfter(1);
+  const Result<void> grown = nested.Append(BaseArray<Int>());
+  FailAllocationAfter(0);
+  ASSERT_FALSE(grown);
+  EXPECT_TRUE(grown.GetError().Is(OutOfMemoryError));
+  EXPECT_EQ(nested.GetCount(), 16);
+  EXPECT_TRUE(nested.Append(BaseArray<Int>()));
+}
+
+TEST(BaseArrayTest, AllocationFailureSweepOverResizes) {
+  for (Int k = 1;; ++k) {
+    BaseArray<Int> values;
+    FailAllocationAfter(k);
+    Result<void> outcome = OK();
+    for (Int i = 0; i < 100 && outcome; ++i) outcome = values.Append(i);
+    if (outcome) outcome = values.Resize(5000);
+    const Bool delivered = AllocationFailureDelivered();
+    FailAllocationAfter(0);
+    if (!delivered) {
+      ASSERT_TRUE(outcome);
+      break;
+    }
+    ASSERT_FALSE(outcome);
+    EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError));
+    ASSERT_TRUE(values.Resize(10));
+  }
+}
+
+TEST(StringTest, FormatsIntoHostMemory) {
+  Result<String> text = FormatString("@ @ @", Int{1}, "two", 3.25);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text.Value().View(), "1 two 3.25");
+  FailAllocationAfter(1);
+  Result<String> failed = FormatString("@", Int{1});
+  FailAllocationAfter(0);
+  ASSERT_FALSE(failed);
+  EXPECT_TRUE(failed.GetError().Is(OutOfMemoryError));
+}
+
+class ParallelTest : public ::testing::TestWithParam<Bool> {
+ protected:
+  void SetUp() override { previous_ = EnableParallelExecution(GetParam()); }
+  void TearDown() override { EnableParallelExecution(previous_); }
+  Bool previous_ = true;
+};
+
+TEST_P(ParallelTest, EveryIndexRunsOnceWithValidWorkerIndex) {
+  constexpr Int count = 100000;
+  std::vector<std::atomic<int>> hits(count);
+  std::atomic<bool> workerIndexValid{true};
+  const Int workers = WorkerCount();
+  ASSERT_TRUE(ParallelFor(count, [&](Int index) {
+    hits[index].fetch_add(1);
+    const Int worker = CurrentWorkerIndex();
+    if (worker < 0 || worker >= workers) workerIndexValid = false;
+  }));
+  for (Int i = 0; i < count; ++i) ASSERT_EQ(hits[i].load(), 1) << i;
+  EXPECT_TRUE(workerIndexValid);
+  if (!GetParam()) {
+    EXPECT_EQ(workers, 1);
+  }
+}
+
+TEST_P(ParallelTest, SortGivesTheSameOrderEitherWay) {
+  std::vector<Int> values(200000);
+  UInt state = 12345;
+  for (Int& value : values) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    value = static_cast<Int>(state >> 40) % 5000;
+  }
+  std::vector<Int> expected = values;
+  std::sort(expected.begin(), expected.end());
+  ASSERT_TRUE(ParallelSort(values.data(), values.data() + values.size(), std::less<Int>(), 1000));
+  EXPECT_EQ(values, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialAndParallel, ParallelTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Parallel" : "Serial"; });
+
+TEST(JobTest, OutsideAnyJobThereIsNoJob) { EXPECT_EQ(GetCurrentJob(), nullptr); }
+
+TEST(JobTest, JobCancelledBeforeItsLoopSeesTheCancellation) {
+  JobGroup group;
+  std::atomic<int> sawCancelled{-1};
+  std::atomic<bool> sawGroup{false};
+  Result<Job*> job = group.Add([&] {
+    Job* current = GetCurrentJob();
+    sawGroup = current != nullptr && current->GetGroup() == &group;
+    sawCancelled = current != nullptr && current->IsCancelled() ? 1 : 0;
+  });
+  ASSERT_TRUE(job);
+  group.Cancel();
+  ASSERT_TRUE(group.Start());
+  group.Wait();
+  EXPECT_EQ(sawCancelled.load(), 1);
+  EXPECT_TRUE(sawGroup);
+}
+
+TEST(JobTest, RunningJobIsNotCancelledUntilAsked) {
+  JobGroup group;
+  std::atomic<int> sawCancelled{-1};
+  ASSERT_TRUE(group.Add([&] { sawCancelled = GetCurrentJob()->IsCancelled() ? 1 : 0; }));
+  ASSERT_TRUE(group.Start());
+  group.Wait();
+  EXPECT_EQ(sawCancelled.load(), 0);
+  EXPECT_EQ(GetCurrentJob(), nullptr);
+}
+
+class Counter final : public Object {
+ public:
+  static std::atomic<int> alive;
+  Counter() { ++alive; }
+  ~Counter() override { --alive; }
+};
+std::atomic<int> Counter::alive{0};
+
+Result<Object*> MakeCounter() {
+  Counter* counter = NewObject<Counter>();
+  if (counter == nullptr) return ZEMOX_ERROR(OutOfMemoryError);
+  return static_cast<Object*>(counter);
+}
+
+TEST(RegistryTest, RegisterLookUpCreateAndWithdraw) {
+  const Id classId = "net.zemox.test.counter";
+  const Id registryId = "net.zemox.test.registry";
+  {
+    Registration classRecord({.kind = RecordKind::CLASS, .id = classId, .factory = MakeCounter});
+    Registration entry({.kind = RecordKind::REGISTRYENTRY, .id = classId, .owner = registryId});
+    Registration duplicate({.kind = RecordKind::CLASS, .id = classId, .factory = MakeCounter});
+    EXPECT_TRUE(classRecord.IsRegistered());
+    EXPECT_FALSE(duplicate.IsRegistered());
+
+    Result<Object*> created = CreateObjectFromRegistry(registryId, classId);
+    ASSERT_TRUE(created);
+    {
+      Ref<Object> reference(created.Value());
+      Ref<Object> second = reference;
+      EXPECT_EQ(Counter::alive.load(), 1);
+    }
+    EXPECT_EQ(Counter::alive.load(), 0);
+    const Result<Object*> missing = CreateObjectFromRegistry("net.zemox.test.other", classId);
+    ASSERT_FALSE(missing);
+    EXPECT_TRUE(missing.GetError().Is(IllegalArgumentError));
+  }
+  Record found;
+  EXPECT_FALSE(FindRecord(RecordKind::CLASS, classId, found));
+  EXPECT_FALSE(CreateObject(classId));
+}
+
+}  // namespace
+}  // namespace zemox
