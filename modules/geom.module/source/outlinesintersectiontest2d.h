@@ -1,0 +1,100 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+#include "private_geom/redblacktree.h"
+#include "segmentkey.h"
+#include "zemox/basearray.h"
+#include "zemox/parallel.h"
+
+namespace zemox {
+
+// Sort policy of the vertex order: global vertex indices by the lexicographic order of their points.
+// Granularity 1 sorts on the calling thread; a larger granularity hands the sort to the host's
+// workers, which split it down to ranges of that many indices.
+//
+// A sort needs a strict weak order even for non-finite input, so a NaN coordinate counts as equal to
+// another NaN and greater than every number; for numbers this is the lexicographic point order.
+template <Int Granularity>
+struct LexicographicalVertexSort {
+  const Vector2d* points;
+
+  static Bool CoordinateLess(Float a, Float b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
+  static Bool CoordinateEquivalent(Float a, Float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+  Bool operator()(Int first, Int second) const {
+    const Vector2d& a = points[first];
+    const Vector2d& b = points[second];
+    if (!CoordinateEquivalent(a.x, b.x)) return CoordinateLess(a.x, b.x);
+    return CoordinateLess(a.y, b.y);
+  }
+
+  Result<void> Sort(Block<Int> order) const {
+    if constexpr (Granularity > 1) {
+      return ParallelSort(order.begin(), order.end(), *this, Granularity);
+    } else {
+      std::sort(order.begin(), order.end(), *this);
+      return OK();
+    }
+  }
+};
+
+// Exact test whether the segments of a set of closed outlines touch or cross anywhere apart from the
+// shared vertex of two consecutive segments of one outline. A sweep over the vertices in lexicographic
+// order keeps the segments that cross the sweep line in a tree ordered by exact orientation signs and
+// stops at the first contact; a duplicated vertex, a vertex on another segment and collinear overlap
+// all count as contact.
+class OutlinesIntersectionTest2D {
+ public:
+  using StatusTree = RedBlackTree<SegmentKey, OutlinesIntersectionTest2D>;
+
+  OutlinesIntersectionTest2D() : status(this) {}
+  OutlinesIntersectionTest2D(const OutlinesIntersectionTest2D&) = delete;
+  OutlinesIntersectionTest2D& operator=(const OutlinesIntersectionTest2D&) = delete;
+
+  // Runs the whole test on the outlines (each at least three vertices, closed implicitly). On every
+  // exit the working arrays are emptied and the status tree is reset; after an error the answer is
+  // not defined.
+  Result<void> Init(Block<const Block<const Vector2d>> outlines);
+  // The answer of the last successful Init.
+  Bool IsIntersecting() const { return intersecting; }
+
+  // Whether Init sorts `vertexCount` vertices on the host's workers: only large inputs, and never from
+  // inside a job group, so that a job does not spawn nested parallel work.
+  static Bool SortsInParallel(Int vertexCount);
+
+  // Exact order of two status segments at the sweep line: LESS when the probe lies below the node's
+  // segment, GREATER above, EQUAL when they touch or cross.
+  Result<COMPARERESULT> Compare(const SegmentKey& probe, const SegmentKey& node) const;
+
+ private:
+  using Node = RedBlackTreeNode<SegmentKey>;
+
+  Result<void> Run(Block<const Block<const Vector2d>> outlines);
+  Result<void> CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount);
+  Result<void> SortVertices();
+  void CheckDuplicates();
+  Result<void> Sweep();
+  Result<void> VisitVertex(Int vertex);
+  Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next);
+  Result<void> TestAndInsert(const SegmentKey& key);
+  Result<Node*> Remove(const SegmentKey& key);
+  Result<COMPARERESULT> CompareDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
+
+  // All input vertices, outline after outline: the global index of a vertex is its position here.
+  BaseArray<Vector2d> points;
+  // Previous and next global index of each vertex, cyclic within its outline.
+  struct Neighbours {
+    Int previous;
+    Int next;
+  };
+  BaseArray<Neighbours> neighbours;
+  Bool intersecting = false;
+  // Global indices sorted by the lexicographic point order.
+  BaseArray<Int> vertexOrder;
+  // Segments crossing the sweep line, ordered from below to above.
+  StatusTree status;
+};
+
+}  // namespace zemox

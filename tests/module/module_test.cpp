@@ -1,0 +1,135 @@
+// The caller's way: load geom.module.so as a host does, find its records in the registry, call the
+// exact 2D predicates through their interface, unload it and check that it leaves nothing behind.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "geom/exactpredicates2d.h"
+#include "zemox/registry.h"
+
+namespace zemox {
+namespace {
+
+constexpr Id moduleId{"net.zemox.geom"};
+
+// Every record as (kind, identifier, owner), in registration order.
+std::vector<std::tuple<RecordKind, std::string, std::string>> AllRecords() {
+  std::vector<std::tuple<RecordKind, std::string, std::string>> records;
+  EnumerateRecords(
+      [](const Record& record, void* context) {
+        static_cast<decltype(records)*>(context)->emplace_back(record.kind, record.id.Text(), record.owner.Text());
+        return true;
+      },
+      &records);
+  return records;
+}
+
+class LoadedModuleTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { module_ = dlopen(ZEMOX_MODULE_PATH, RTLD_NOW | RTLD_LOCAL); }
+  static void TearDownTestSuite() {
+    if (module_ != nullptr) dlclose(module_);
+    module_ = nullptr;
+  }
+  void SetUp() override { ASSERT_NE(module_, nullptr) << dlerror(); }
+
+  static void* module_;
+};
+
+void* LoadedModuleTest::module_ = nullptr;
+
+TEST_F(LoadedModuleTest, RegistersModuleAndEachRecordOnce) {
+  Record module;
+  ASSERT_TRUE(FindRecord(RecordKind::MODULE, moduleId, module));
+  ASSERT_NE(module.moduleInfo, nullptr);
+  EXPECT_EQ(module.moduleInfo->frameworks.GetCount(), 2);
+  std::map<std::tuple<RecordKind, std::string, std::string>, int> counts;
+  for (const auto& record : AllRecords()) ++counts[record];
+  for (const auto& [record, count] : counts) EXPECT_EQ(count, 1) << std::get<1>(record);
+  EXPECT_EQ(RefusedRegistrationCount(), 0);
+}
+
+TEST_F(LoadedModuleTest, PublishesInterfaceWithSevenSlotsAndParameterNames) {
+  Record record;
+  ASSERT_TRUE(FindRecord(RecordKind::INTERFACE, ExactPredicates2DInterfaceId, record));
+  ASSERT_NE(record.interfaceInfo, nullptr);
+  const Block<const SlotInfo> slots = record.interfaceInfo->slots;
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+      {"Orient", {"pointA", "pointB", "pointC"}},
+      {"InCircle", {"pointA", "pointB", "pointC", "testPoint"}},
+      {"InTriangle", {"pointA", "pointB", "pointC", "testPoint"}},
+      {"InSector", {"center", "rayA", "rayB", "testPoint"}},
+      {"OutlineSelfIntersectionTest", {"outline"}},
+      {"OutlinesIntersectionTest", {"outline1", "outline2"}},
+      {"OutlinesIntersectionTest", {"outlines"}},
+  };
+  ASSERT_EQ(slots.GetCount(), 7);
+  for (Int i = 0; i < 7; ++i) {
+    EXPECT_EQ(slots[i].method, expected[i].first) << i;
+    std::vector<std::string> names;
+    for (const ParameterInfo& parameter : slots[i].parameters) {
+      names.emplace_back(parameter.name);
+      EXPECT_FALSE(parameter.out) << slots[i].method << " " << parameter.name;
+    }
+    EXPECT_EQ(names, expected[i].second) << slots[i].method;
+  }
+  Record implementation;
+  ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, ExactPredicates2DInterfaceId, implementation));
+  EXPECT_STREQ(implementation.name, "ExactPredicates2DImpl");
+  EXPECT_NE(implementation.table, nullptr);
+}
+
+TEST_F(LoadedModuleTest, AnswersThroughTheInterface) {
+  EXPECT_GT(ExactPredicates2DInterface::Orient({0, 0}, {1, 0}, {0, 1}), 0.0);
+  EXPECT_EQ(ExactPredicates2DInterface::Orient({0.1, 0.1}, {0.2, 0.2}, {0.7, 0.7}), 0.0);
+  EXPECT_EQ(ExactPredicates2DInterface::InCircle({1, 0}, {0, 1}, {-1, 0}, {0, -1}), 0.0);
+  EXPECT_EQ(ExactPredicates2DInterface::InTriangle({0, 0}, {1, 0}, {0, 1}, {0.5, 0.5}).Value(), 0.0);
+  EXPECT_EQ(ExactPredicates2DInterface::InSector({0, 0}, {1, 0}, {0, 1}, {1, 1}).Value(), 1.0);
+  const Result<Float> halfPlane = ExactPredicates2DInterface::InSector({0, 0}, {1, 0}, {-1, 0}, {0, 1});
+  ASSERT_FALSE(halfPlane);
+  EXPECT_TRUE(halfPlane.GetError().Is(IllegalArgumentError));
+
+  const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const Vector2d bowTie[] = {{0, 0}, {1, 1}, {1, 0}, {0, 1}};
+  const Vector2d neighbour[] = {{1, 0}, {2, 0}, {2, 1}, {1, 1}};
+  EXPECT_FALSE(ExactPredicates2DInterface::OutlineSelfIntersectionTest({square, 4}).Value());
+  EXPECT_TRUE(ExactPredicates2DInterface::OutlineSelfIntersectionTest({bowTie, 4}).Value());
+  EXPECT_TRUE(ExactPredicates2DInterface::OutlinesIntersectionTest({square, 4}, {neighbour, 4}).Value());
+  const Vector2d apart[] = {{3, 0}, {4, 0}, {4, 1}};
+  const Block<const Vector2d> set[] = {{square, 4}, {apart, 3}};
+  EXPECT_FALSE(ExactPredicates2DInterface::OutlinesIntersectionTest({set, 2}).Value());
+  const Result<Bool> tooShort = ExactPredicates2DInterface::OutlineSelfIntersectionTest({square, 2});
+  ASSERT_FALSE(tooShort);
+  EXPECT_EQ(tooShort.GetError().Message(), "Init: Input outline has less than 3 points.");
+}
+
+// Runs last in this file's order: after unloading, no record of the module remains and the
+// interface reports that it has no implementation.
+TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
+  const auto before = AllRecords();
+  void* module = dlopen(ZEMOX_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  EXPECT_GT(AllRecords().size(), before.size());
+  ASSERT_EQ(dlclose(module), 0);
+
+  Record record;
+  EXPECT_FALSE(FindRecord(RecordKind::MODULE, moduleId, record));
+  EXPECT_EQ(AllRecords(), before);
+  EXPECT_TRUE(std::isnan(ExactPredicates2DInterface::Orient({0, 0}, {1, 0}, {0, 1})));
+  EXPECT_TRUE(std::isnan(ExactPredicates2DInterface::InCircle({1, 0}, {0, 1}, {-1, 0}, {0, -1})));
+  const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const Result<Bool> answer = ExactPredicates2DInterface::OutlineSelfIntersectionTest({square, 4});
+  ASSERT_FALSE(answer);
+  EXPECT_TRUE(answer.GetError().Is(IllegalStateError));
+  EXPECT_EQ(answer.GetError().Message(),
+            "OutlineSelfIntersectionTest: Interface net.zemox.interface.exactpredicates2d is not implemented.");
+}
+
+}  // namespace
+}  // namespace zemox

@@ -1,0 +1,405 @@
+// The exact outline intersection test, checked against a brute-force oracle in exact rational
+// arithmetic, on named degenerate shapes, on thousands of random outlines, under outline reordering,
+// rotation and reversal, with the parallel vertex sort, under allocation failure and on bad input.
+
+#include <gmpxx.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "exactpredicates2d_impl.h"
+#include "outlinesintersectiontest2d.h"
+#include "zemox/jobs.h"
+
+namespace zemox {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int randomCaseCount = 400;
+#else
+constexpr int randomCaseCount = 4000;
+#endif
+
+using Outline = std::vector<Vector2d>;
+using Outlines = std::vector<Outline>;
+
+// ---- Oracle: every pair of segments, exact rational signs --------------------------------------------
+
+struct ExactPoint {
+  mpq_class x, y;
+};
+
+int ExactOrientation(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c) {
+  const mpq_class det = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+  return sgn(det);
+}
+
+// p collinear with a-b: inside the closed segment's bounding box means on it.
+bool OnSegment(const ExactPoint& p, const ExactPoint& a, const ExactPoint& b) {
+  return std::min(a.x, b.x) <= p.x && p.x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= p.y &&
+         p.y <= std::max(a.y, b.y);
+}
+
+bool ClosedSegmentsMeet(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c, const ExactPoint& d) {
+  const int abc = ExactOrientation(a, b, c), abd = ExactOrientation(a, b, d);
+  const int cda = ExactOrientation(c, d, a), cdb = ExactOrientation(c, d, b);
+  if (abc * abd < 0 && cda * cdb < 0) return true;
+  return (abc == 0 && OnSegment(c, a, b)) || (abd == 0 && OnSegment(d, a, b)) || (cda == 0 && OnSegment(a, c, d)) ||
+         (cdb == 0 && OnSegment(b, c, d));
+}
+
+// Consecutive segments a-b and b-c (distinct points) meet beyond b only when c turns straight back.
+bool ConsecutiveSegmentsOverlap(const ExactPoint& a, const ExactPoint& b, const ExactPoint& c) {
+  return ExactOrientation(a, b, c) == 0 && (a.x - b.x) * (c.x - b.x) + (a.y - b.y) * (c.y - b.y) > 0;
+}
+
+bool OracleIntersecting(const Outlines& outlines) {
+  struct Segment {
+    ExactPoint start, end, after;  // `after` follows `end` on the outline
+    size_t outline, index, count;
+  };
+  std::vector<Segment> segments;
+  std::vector<ExactPoint> vertices;
+  for (size_t o = 0; o < outlines.size(); ++o) {
+    const Outline& outline = outlines[o];
+    const size_t n = outline.size();
+    auto exact = [&](size_t i) { return ExactPoint{mpq_class(outline[i % n].x), mpq_class(outline[i % n].y)}; };
+    for (size_t i = 0; i < n; ++i) {
+      segments.push_back({exact(i), exact(i + 1), exact(i + 2), o, i, n});
+      vertices.push_back(exact(i));
+    }
+  }
+  for (size_t i = 0; i < vertices.size(); ++i)
+    for (size_t j = i + 1; j < vertices.size(); ++j)
+      if (vertices[i].x == vertices[j].x && vertices[i].y == vertices[j].y) return true;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    for (size_t j = i + 1; j < segments.size(); ++j) {
+      const Segment& s = segments[i];
+      const Segment& t = segments[j];
+      const bool sameOutline = s.outline == t.outline;
+      if (sameOutline && (t.index == s.index + 1)) {
+        if (ConsecutiveSegmentsOverlap(s.start, s.end, t.end)) return true;
+      } else if (sameOutline && s.index == 0 && t.index + 1 == t.count) {
+        if (ConsecutiveSegmentsOverlap(t.start, t.end, s.end)) return true;
+      } else if (ClosedSegmentsMeet(s.start, s.end, t.start, t.end)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// ---- Calls of the test --------------------------------------------------------------------------------
+
+std::vector<Block<const Vector2d>> Blocks(const Outlines& outlines) {
+  std::vector<Block<const Vector2d>> blocks;
+  for (const Outline& outline : outlines) blocks.emplace_back(outline.data(), static_cast<Int>(outline.size()));
+  return blocks;
+}
+
+Result<Bool> RunTest(const Outlines& outlines) {
+  const std::vector<Block<const Vector2d>> blocks = Blocks(outlines);
+  return ExactPredicates2DImpl::OutlinesIntersectionTest({blocks.data(), static_cast<Int>(blocks.size())});
+}
+
+Bool Answer(const Outlines& outlines) {
+  const Result<Bool> answer = RunTest(outlines);
+  EXPECT_TRUE(answer) << answer.GetError().Message();
+  return answer && answer.Value();
+}
+
+// ---- Named shapes ---------------------------------------------------------------------------------------
+
+struct ShapeCase {
+  const char* name;
+  Outlines outlines;
+  Bool expected;
+};
+
+void PrintTo(const ShapeCase& value, std::ostream* out) { *out << value.name; }
+
+class NamedShapeTest : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(NamedShapeTest, AnswerMatchesExpectationAndOracle) {
+  const ShapeCase& shape = GetParam();
+  EXPECT_EQ(OracleIntersecting(shape.outlines), shape.expected) << "oracle";
+  EXPECT_EQ(Answer(shape.outlines), shape.expected);
+}
+
+const Outline unitSquare{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Degenerate, NamedShapeTest,
+    ::testing::Values(
+        ShapeCase{"square", {unitSquare}, false}, ShapeCase{"triangle", {{{0, 0}, {2, 0}, {1, 3}}}, false},
+        ShapeCase{"concave_arrow", {{{0, 0}, {4, 0}, {2, 1}, {4, 4}, {0, 4}}}, false},
+        ShapeCase{"bow_tie", {{{0, 0}, {1, 1}, {1, 0}, {0, 1}}}, true},
+        ShapeCase{"straight_vertex_on_edge", {{{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}}}, false},
+        ShapeCase{"spike_back_along_edge", {{{0, 0}, {2, 0}, {1, 0}, {1, 1}}}, true},
+        ShapeCase{"spike_back_past_start", {{{1, 0}, {2, 0}, {0, 0}, {1, 1}}}, true},
+        ShapeCase{"touching_itself_at_vertex", {{{0, 0}, {2, 0}, {1, 1}, {2, 2}, {0, 2}, {1, 1}}}, true},
+        ShapeCase{"vertex_on_own_edge", {{{0, 0}, {4, 0}, {4, 4}, {2, 0}, {0, 4}}}, true},
+        ShapeCase{"consecutive_duplicate_vertex", {{{0, 0}, {1, 0}, {1, 0}, {1, 1}}}, true},
+        ShapeCase{"vertical_edges", {{{0, 0}, {0, 1}, {0, 2}, {1, 2}, {1, 0}}}, false},
+        ShapeCase{"vertical_self_overlap", {{{0, 0}, {0, 2}, {1, 1}, {0, 1}, {-1, 3}}}, true},
+        ShapeCase{"two_disjoint_squares", {unitSquare, {{2, 0}, {3, 0}, {3, 1}, {2, 1}}}, false},
+        ShapeCase{"nested_squares", {{{-1, -1}, {2, -1}, {2, 2}, {-1, 2}}, unitSquare}, false},
+        ShapeCase{"squares_sharing_edge", {unitSquare, {{1, 0}, {2, 0}, {2, 1}, {1, 1}}}, true},
+        ShapeCase{"squares_sharing_vertex", {unitSquare, {{1, 1}, {2, 1}, {2, 2}, {1, 2}}}, true},
+        ShapeCase{"vertex_on_other_edge", {unitSquare, {{1, 0.5}, {2, 0}, {2, 1}}}, true},
+        ShapeCase{"collinear_edges_apart", {unitSquare, {{2, 0}, {3, 0}, {3, -1}}}, false},
+        ShapeCase{"collinear_edges_overlapping", {unitSquare, {{0.5, 0}, {3, 0}, {3, -1}}}, true},
+        ShapeCase{"crossing_squares", {unitSquare, {{0.5, 0.5}, {1.5, 0.5}, {1.5, 1.5}, {0.5, 1.5}}}, true},
+        ShapeCase{
+            "tenth_scaled_touch", {{{0.1, 0.1}, {0.3, 0.1}, {0.3, 0.3}}, {{0.2, 0.2}, {0.1, 0.7}, {-0.4, 0.3}}}, true},
+        ShapeCase{"tenth_scaled_apart",
+                  {{{0.1, 0.1}, {0.3, 0.1}, {0.3, 0.3}}, {{0.1, 0.2}, {0.1, 0.7}, {-0.4, 0.3}}},
+                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Random outlines against the oracle -------------------------------------------------------------
+
+class RandomOutlines {
+ public:
+  explicit RandomOutlines(unsigned seed) : engine_(seed) {}
+
+  Outlines Next() {
+    Outlines outlines(Uniform(1, 3));
+    const int kind = Uniform(0, 2);
+    for (Outline& outline : outlines) outline = kind == 0 ? GridOutline() : kind == 1 ? Rectangle() : StarOutline();
+    return outlines;
+  }
+
+ private:
+  int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
+
+  // Any points on a tiny grid: mostly crossing, full of shared and collinear points.
+  Outline GridOutline() {
+    Outline outline(Uniform(3, 7));
+    const int size = Uniform(2, 6);
+    for (Vector2d& point : outline) point = {Float(Uniform(0, size)), Float(Uniform(0, size))};
+    return outline;
+  }
+
+  // Axis-aligned rectangles, sometimes with straight vertices on their sides: simple on their own,
+  // touching or overlapping others now and then.
+  Outline Rectangle() {
+    const int x0 = Uniform(0, 8), y0 = Uniform(0, 8);
+    const int x1 = x0 + Uniform(1, 4), y1 = y0 + Uniform(1, 4);
+    Outline outline{{Float(x0), Float(y0)}, {Float(x1), Float(y0)}, {Float(x1), Float(y1)}, {Float(x0), Float(y1)}};
+    if (Uniform(0, 1) == 1) outline.insert(outline.begin() + 1, {(x0 + x1) / 2.0, Float(y0)});
+    return outline;
+  }
+
+  // Vertices by increasing angle around a centre, rounded to the grid: often simple, sometimes with
+  // collinear or coinciding vertices after rounding.
+  Outline StarOutline() {
+    const int count = Uniform(3, 9);
+    const Float cx = Uniform(0, 10), cy = Uniform(0, 10);
+    std::vector<Float> angles(count);
+    for (Float& angle : angles) angle = std::uniform_real_distribution<Float>(0, 2 * M_PI)(engine_);
+    std::sort(angles.begin(), angles.end());
+    Outline outline;
+    for (Float angle : angles) {
+      const Float radius = Uniform(1, 4);
+      outline.push_back({std::round(cx + radius * std::cos(angle)), std::round(cy + radius * std::sin(angle))});
+    }
+    return outline;
+  }
+
+  std::mt19937 engine_;
+};
+
+Outlines Reversed(Outlines outlines) {
+  for (Outline& outline : outlines) std::reverse(outline.begin(), outline.end());
+  return outlines;
+}
+
+Outlines Rotated(Outlines outlines, size_t shift) {
+  for (Outline& outline : outlines)
+    std::rotate(outline.begin(), outline.begin() + shift % outline.size(), outline.end());
+  return outlines;
+}
+
+Outlines Reordered(Outlines outlines) {
+  std::reverse(outlines.begin(), outlines.end());
+  return outlines;
+}
+
+Outlines Scaled(Outlines outlines, Float factor) {
+  for (Outline& outline : outlines)
+    for (Vector2d& point : outline) point = point * factor;
+  return outlines;
+}
+
+TEST(RandomOutlineTest, AgreesWithOracleAndIgnoresOrderRotationAndDirection) {
+  RandomOutlines generator(20240611);
+  int intersecting = 0;
+  for (int i = 0; i < randomCaseCount; ++i) {
+    const Outlines outlines = generator.Next();
+    const Bool expected = OracleIntersecting(outlines);
+    intersecting += expected;
+    ASSERT_EQ(Answer(outlines), expected) << "case " << i;
+    ASSERT_EQ(Answer(Reordered(outlines)), expected) << "reordered case " << i;
+    ASSERT_EQ(Answer(Rotated(outlines, i)), expected) << "rotated case " << i;
+    ASSERT_EQ(Answer(Reversed(outlines)), expected) << "reversed case " << i;
+  }
+  // Both answers must be common, or agreement would say little.
+  EXPECT_GT(intersecting, randomCaseCount / 5);
+  EXPECT_LT(intersecting, randomCaseCount * 4 / 5);
+}
+
+// Coordinates that are not exact decimal sums: the answer must still match exact arithmetic.
+TEST(RandomOutlineTest, AgreesWithOracleOnTenthScaledGrid) {
+  RandomOutlines generator(77);
+  for (int i = 0; i < randomCaseCount / 4; ++i) {
+    const Outlines outlines = Scaled(generator.Next(), 0.1);
+    ASSERT_EQ(Answer(outlines), OracleIntersecting(outlines)) << "case " << i;
+  }
+}
+
+// ---- Large inputs and the parallel sort -------------------------------------------------------------
+
+// A star-shaped simple polygon with `count` vertices around the origin, radii in [0.5, 1]. With
+// `crossing`, one vertex moves to the opposite side at radius 1.5: its edges run through the inner disc
+// to a point outside the polygon, so they must cross the far side.
+Outline StarPolygon(int count, bool crossing) {
+  std::mt19937 engine(count);
+  std::uniform_real_distribution<Float> unit(0, 1);
+  std::vector<Float> angles(count);
+  for (Float& angle : angles) angle = 2 * M_PI * unit(engine);
+  std::sort(angles.begin(), angles.end());
+  Outline outline;
+  for (Float angle : angles) {
+    const Float radius = 0.5 + 0.5 * unit(engine);
+    outline.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+  }
+  if (crossing) {
+    Vector2d& moved = outline[count / 2];
+    moved = moved * (-1.5 / std::hypot(moved.x, moved.y));
+  }
+  return outline;
+}
+
+TEST(ParallelSortTest, UsedOnlyFromLargeInputsOutsideJobGroups) {
+  EXPECT_FALSE(OutlinesIntersectionTest2D::SortsInParallel(1023));
+  EXPECT_TRUE(OutlinesIntersectionTest2D::SortsInParallel(1024));
+  JobGroup group;
+  std::atomic<int> inJob{-1};
+  ASSERT_TRUE(group.Add([&] { inJob = OutlinesIntersectionTest2D::SortsInParallel(1 << 20) ? 1 : 0; }));
+  ASSERT_TRUE(group.Start());
+  group.Wait();
+  EXPECT_EQ(inJob.load(), 0);
+}
+
+class LargeOutlineTest : public ::testing::TestWithParam<Bool> {};
+
+TEST_P(LargeOutlineTest, SameAnswerSerialParallelAndInsideJobGroup) {
+  const Bool crossing = GetParam();
+  // A second, disjoint outline far away makes the sort interleave two outlines.
+  const Outlines outlines{StarPolygon(5000, crossing), Scaled({StarPolygon(1500, false)}, 0.25)[0]};
+  Outlines shifted = outlines;
+  for (Vector2d& point : shifted[1]) point = point + Vector2d{3, 0};
+
+  EXPECT_EQ(Answer(shifted), crossing);
+  const Bool previous = EnableParallelExecution(false);
+  EXPECT_EQ(Answer(shifted), crossing);
+  EnableParallelExecution(previous);
+
+  JobGroup group;
+  std::atomic<int> inJob{-1};
+  ASSERT_TRUE(group.Add([&] {
+    const Result<Bool> answer = RunTest(shifted);
+    inJob = answer ? answer.Value() : 2;
+  }));
+  ASSERT_TRUE(group.Start());
+  group.Wait();
+  EXPECT_EQ(inJob.load(), crossing ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SimpleAndCrossing, LargeOutlineTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Crossing" : "Simple"; });
+
+// ---- Failure paths ------------------------------------------------------------------------------------
+
+TEST(OutlineTestErrorTest, InputErrorsCarryTheirMessages) {
+  const Vector2d points[] = {{0, 0}, {1, 0}, {0, 1}};
+  struct Case {
+    std::vector<Block<const Vector2d>> outlines;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{}, "Init: No input outlines."},
+      {{{points, 2}}, "Init: Input outline has less than 3 points."},
+      {{{points, 3}, {points, 0}}, "Init: Input outline has less than 3 points."},
+      {{{nullptr, 3}}, "Init: Input outline is undefined."},
+      {{{points, 3}, {nullptr, 0}}, "Init: Input outline is undefined."},
+  };
+  for (const Case& c : cases) {
+    const Result<Bool> answer =
+        ExactPredicates2DImpl::OutlinesIntersectionTest({c.outlines.data(), static_cast<Int>(c.outlines.size())});
+    ASSERT_FALSE(answer) << c.message;
+    EXPECT_TRUE(answer.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(answer.GetError().Message(), c.message);
+  }
+  const Result<Bool> self = ExactPredicates2DImpl::OutlineSelfIntersectionTest({points, 2});
+  ASSERT_FALSE(self);
+  EXPECT_EQ(self.GetError().Message(), "Init: Input outline has less than 3 points.");
+  const Result<Bool> pair = ExactPredicates2DImpl::OutlinesIntersectionTest({points, 3}, {nullptr, 4});
+  ASSERT_FALSE(pair);
+  EXPECT_EQ(pair.GetError().Message(), "Init: Input outline is undefined.");
+}
+
+TEST(OutlineTestErrorTest, NonFiniteCoordinatesGiveAnAnswerOrAnError) {
+  const Float nan = std::numeric_limits<Float>::quiet_NaN();
+  const Float inf = std::numeric_limits<Float>::infinity();
+  RandomOutlines generator(5);
+  std::mt19937 engine(9);
+  for (int i = 0; i < 300; ++i) {
+    Outlines outlines = generator.Next();
+    for (Outline& outline : outlines) {
+      Vector2d& point = outline[engine() % outline.size()];
+      const Float bad = i % 3 == 0 ? nan : i % 3 == 1 ? inf : -inf;
+      (engine() % 2 == 0 ? point.x : point.y) = bad;
+    }
+    const Result<Bool> answer = RunTest(outlines);
+    if (!answer) {
+      EXPECT_TRUE(answer.GetError().Is(IllegalStateError)) << answer.GetError().Message();
+    }
+  }
+}
+
+// Every allocation of a call fails in turn: each failure is the out-of-memory error, and the same
+// object then answers correctly.
+TEST(OutlineTestAllocationTest, EveryFailingAllocationReportsOutOfMemory) {
+  for (const Bool crossing : {false, true}) {
+    const Outlines outlines{StarPolygon(300, crossing), {{5, 5}, {6, 5}, {6, 6}}};
+    const std::vector<Block<const Vector2d>> blocks = Blocks(outlines);
+    const Block<const Block<const Vector2d>> input{blocks.data(), static_cast<Int>(blocks.size())};
+    OutlinesIntersectionTest2D test;
+    for (Int k = 1;; ++k) {
+      FailAllocationAfter(k);
+      const Result<void> outcome = test.Init(input);
+      const Bool delivered = AllocationFailureDelivered();
+      FailAllocationAfter(0);
+      if (!delivered) {
+        ASSERT_TRUE(outcome) << outcome.GetError().Message();
+        EXPECT_EQ(test.IsIntersecting(), crossing);
+        break;
+      }
+      ASSERT_FALSE(outcome) << "k = " << k;
+      EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError)) << "k = " << k;
+      ASSERT_TRUE(test.Init(input)) << "k = " << k;
+      EXPECT_EQ(test.IsIntersecting(), crossing) << "k = " << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zemox
