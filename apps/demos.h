@@ -8,4 +8,7 @@ namespace zemox {
 // Returns false when a request failed.
 bool RunDemos(std::FILE* out);
 
+// Exact 2D predicates: outline tests and orientation and in-circle signs on degenerate input.
+bool RunExactPredicates2DDemo(std::FILE* out);
+
 }  // namespace zemox
