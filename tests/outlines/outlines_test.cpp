@@ -156,6 +156,11 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"collinear_edges_apart", {unitSquare, {{2, 0}, {3, 0}, {3, -1}}}, false},
         ShapeCase{"collinear_edges_overlapping", {unitSquare, {{0.5, 0}, {3, 0}, {3, -1}}}, true},
         ShapeCase{"crossing_squares", {unitSquare, {{0.5, 0.5}, {1.5, 0.5}, {1.5, 1.5}, {0.5, 1.5}}}, true},
+        // The crossing lies right of a vertex where two segments end; it is found only by comparing the
+        // segments that become neighbours when those two leave the status.
+        ShapeCase{"crossing_between_segments_that_become_neighbours",
+                  {{{4, 11}, {10, 4}, {10, 6}}, {{12, 4}, {6, 3}, {11, 12}}, {{4, 8}, {6, 8}, {3, 6}}},
+                  true},
         ShapeCase{
             "tenth_scaled_touch", {{{0.1, 0.1}, {0.3, 0.1}, {0.3, 0.3}}, {{0.2, 0.2}, {0.1, 0.7}, {-0.4, 0.3}}}, true},
         ShapeCase{"tenth_scaled_apart",
@@ -170,13 +175,26 @@ class RandomOutlines {
   explicit RandomOutlines(unsigned seed) : engine_(seed) {}
 
   Outlines Next() {
-    Outlines outlines(Uniform(1, 3));
-    const int kind = Uniform(0, 2);
-    for (Outline& outline : outlines) outline = kind == 0 ? GridOutline() : kind == 1 ? Rectangle() : StarOutline();
+    const int kind = Uniform(0, 3);
+    Outlines outlines(kind == 3 ? Uniform(3, 5) : Uniform(1, 3));
+    for (Outline& outline : outlines) outline = Make(kind);
     return outlines;
   }
 
  private:
+  Outline Make(int kind) {
+    switch (kind) {
+      case 0:
+        return GridOutline();
+      case 1:
+        return Rectangle();
+      case 2:
+        return StarOutline();
+      default:
+        return Triangle();
+    }
+  }
+
   int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
 
   // Any points on a tiny grid: mostly crossing, full of shared and collinear points.
@@ -184,6 +202,14 @@ class RandomOutlines {
     Outline outline(Uniform(3, 7));
     const int size = Uniform(2, 6);
     for (Vector2d& point : outline) point = {Float(Uniform(0, size)), Float(Uniform(0, size))};
+    return outline;
+  }
+
+  // Several triangles on a wider grid keep many segments in the status at once, so that segments
+  // become neighbours in every way the sweep allows.
+  Outline Triangle() {
+    Outline outline(3);
+    for (Vector2d& point : outline) point = {Float(Uniform(0, 12)), Float(Uniform(0, 12))};
     return outline;
   }
 
