@@ -49,9 +49,12 @@ TEST_F(LoadedModuleTest, RegistersModuleAndEachRecordOnce) {
   ASSERT_TRUE(FindRecord(RecordKind::MODULE, moduleId, module));
   ASSERT_NE(module.moduleInfo, nullptr);
   EXPECT_EQ(module.moduleInfo->frameworks.GetCount(), 2);
-  std::map<std::tuple<RecordKind, std::string, std::string>, int> counts;
-  for (const auto& record : AllRecords()) ++counts[record];
-  for (const auto& [record, count] : counts) EXPECT_EQ(count, 1) << std::get<1>(record);
+  std::map<std::pair<RecordKind, std::string>, int> counts;
+  for (const auto& [kind, id, owner] : AllRecords()) ++counts[{kind, id}];
+  for (const auto& [record, count] : counts)
+    EXPECT_EQ(count, 1) << RecordKindName(record.first) << " " << record.second;
+  EXPECT_EQ((counts[{RecordKind::INTERFACE, ExactPredicates2DInterfaceId.Text()}]), 1);
+  EXPECT_EQ((counts[{RecordKind::IMPLEMENTATION, ExactPredicates2DInterfaceId.Text()}]), 1);
   EXPECT_EQ(RefusedRegistrationCount(), 0);
 }
 
