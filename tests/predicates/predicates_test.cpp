@@ -379,5 +379,283 @@ INSTANTIATE_TEST_SUITE_P(
         AgreementCase{"InsphereTiny", Predicate::INSPHERE, Family::NEAR_DEGENERATE, -150, kSphere}),
     [](const ::testing::TestParamInfo<AgreementCase>& info) { return std::string(info.param.name); });
 
+// ---- Context initialisation ------------------------------------------------------------------
+
+TEST(ExactInit, MachineConstantsAndBounds) {
+  const PredicateContext context = InitialisedContext();
+  const Float e = std::ldexp(1.0, -53);
+  EXPECT_EQ(context.epsilon, e);
+  EXPECT_EQ(context.splitter, 134217729.0);
+  EXPECT_EQ(context.resulterrbound, (3.0 + 8.0 * e) * e);
+  EXPECT_EQ(context.ccwerrboundA, (3.0 + 16.0 * e) * e);
+  EXPECT_EQ(context.ccwerrboundB, (2.0 + 12.0 * e) * e);
+  EXPECT_EQ(context.ccwerrboundC, (9.0 + 64.0 * e) * e * e);
+  EXPECT_EQ(context.o3derrboundA, (7.0 + 56.0 * e) * e);
+  EXPECT_EQ(context.o3derrboundB, (3.0 + 28.0 * e) * e);
+  EXPECT_EQ(context.o3derrboundC, (26.0 + 288.0 * e) * e * e);
+  EXPECT_EQ(context.iccerrboundA, (10.0 + 96.0 * e) * e);
+  EXPECT_EQ(context.iccerrboundB, (4.0 + 48.0 * e) * e);
+  EXPECT_EQ(context.iccerrboundC, (44.0 + 576.0 * e) * e * e);
+  EXPECT_EQ(context.isperrboundA, (16.0 + 224.0 * e) * e);
+  EXPECT_EQ(context.isperrboundB, (5.0 + 72.0 * e) * e);
+  EXPECT_EQ(context.isperrboundC, (71.0 + 1408.0 * e) * e * e);
+}
+
+TEST(ExactInit, UninitialisedContextHasOnlyTheFilters) {
+  const PredicateContext context;
+  EXPECT_EQ(context.splitter, 0.0);
+  EXPECT_EQ(context.epsilon, 0.0);
+  EXPECT_EQ(context.isperrboundC, 0.0);
+  EXPECT_EQ(context.useInexactArithmetic, 0);
+  EXPECT_EQ(context.useStaticFilter, 0);
+  EXPECT_EQ(context.o3dStaticFilter, 1e-10);
+  EXPECT_EQ(context.ispStaticFilter, 1e-10);
+}
+
+// The module prepares its context with zero magnitudes: both filters end at zero.
+TEST(ExactInit, ZeroMagnitudesGiveZeroFilters) {
+  const PredicateContext context = InitialisedContext();
+  EXPECT_EQ(context.o3dStaticFilter, 0.0);
+  EXPECT_EQ(context.ispStaticFilter, 0.0);
+  EXPECT_EQ(context.useInexactArithmetic, 0);
+  EXPECT_EQ(context.useStaticFilter, 1);
+}
+
+struct FlagCase {
+  int noExact;
+  int noFilter;
+  Int32 useInexactArithmetic;
+  Int32 useStaticFilter;
+};
+
+class ExactInitFlags : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(ExactInitFlags, CopiesNoExactAndInvertsNoFilter) {
+  PredicateContext context;
+  exactinit(context, GetParam().noExact, GetParam().noFilter, 1.0, 2.0, 3.0);
+  EXPECT_EQ(context.useInexactArithmetic, GetParam().useInexactArithmetic);
+  EXPECT_EQ(context.useStaticFilter, GetParam().useStaticFilter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, ExactInitFlags,
+                         ::testing::Values(FlagCase{0, 0, 0, 1}, FlagCase{1, 0, 1, 1}, FlagCase{0, 1, 0, 0},
+                                           FlagCase{1, 1, 1, 0}, FlagCase{0, 7, 0, 0}, FlagCase{3, 0, 3, 1}));
+
+class StaticFilterMagnitudes : public ::testing::TestWithParam<std::array<Float, 3>> {};
+
+// Filters depend on the sorted magnitudes only; the in-sphere filter grows with the largest cubed.
+TEST_P(StaticFilterMagnitudes, AnyOrderGivesTheSortedFilters) {
+  const std::array<Float, 3> m = GetParam();
+  PredicateContext context;
+  exactinit(context, 0, 0, m[0], m[1], m[2]);
+  EXPECT_EQ(context.o3dStaticFilter, ((5.11071278299733e-15 * 1.0) * 2.0) * 3.0);
+  EXPECT_EQ(context.ispStaticFilter, (((1.2466136531027298e-13 * 1.0) * 2.0) * 3.0) * (3.0 * 3.0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Permutations, StaticFilterMagnitudes,
+                         ::testing::Values(std::array<Float, 3>{1, 2, 3}, std::array<Float, 3>{1, 3, 2},
+                                           std::array<Float, 3>{2, 1, 3}, std::array<Float, 3>{2, 3, 1},
+                                           std::array<Float, 3>{3, 1, 2}, std::array<Float, 3>{3, 2, 1}));
+
+TEST(ExactInit, FilterRoundingFollowsTheSortedProductOrder) {
+  PredicateContext context;
+  exactinit(context, 0, 0, 0.3, 0.1, 0.7);
+  EXPECT_EQ(context.o3dStaticFilter, ((5.11071278299733e-15 * 0.1) * 0.3) * 0.7);
+  EXPECT_EQ(context.ispStaticFilter, (((1.2466136531027298e-13 * 0.1) * 0.3) * 0.7) * (0.7 * 0.7));
+}
+
+TEST(ExactInit, NonFiniteMagnitudesTerminate) {
+  PredicateContext context;
+  const Float nan = std::numeric_limits<Float>::quiet_NaN();
+  exactinit(context, 0, 0, nan, 1.0, kInfinity);
+  EXPECT_EQ(context.splitter, 134217729.0);
+  EXPECT_TRUE(std::isnan(context.ispStaticFilter));
+}
+
+// ---- Exact degeneracies -----------------------------------------------------------------------
+
+// Points (0.1 i, 0.1 i): the coordinates are rounded, the points still lie exactly on y = x.
+TEST(Orient2dDegenerate, RoundedPointsOnTheDiagonalAreCollinear) {
+  const PredicateContext context = InitialisedContext();
+  for (int i = -12; i <= 12; ++i) {
+    for (int j = -12; j <= 12; ++j) {
+      for (int k : {-7, 3, 11}) {
+        const Vector2d a{0.1 * i, 0.1 * i}, b{0.1 * j, 0.1 * j}, c{0.1 * k, 0.1 * k};
+        EXPECT_EQ(orient2d(context, a, b, c), 0.0) << i << " " << j << " " << k;
+      }
+    }
+  }
+}
+
+TEST(Orient2dDegenerate, OrientationConventionAndAntisymmetry) {
+  const PredicateContext context = InitialisedContext();
+  const Vector2d a{0.1, 0.1}, b{0.7, 0.3}, c{0.2, 0.9};
+  EXPECT_GT(orient2d(context, a, b, c), 0.0);
+  EXPECT_LT(orient2d(context, b, a, c), 0.0);
+  // One ulp above the diagonal through a: the sign still flips with the order.
+  const Vector2d onDiagonal{0.9, 0.9}, above{0.5, std::nextafter(0.5, 1.0)};
+  EXPECT_EQ(orient2d(context, a, onDiagonal, Vector2d{0.5, 0.5}), 0.0);
+  EXPECT_GT(orient2d(context, a, onDiagonal, above), 0.0);
+  EXPECT_LT(orient2d(context, onDiagonal, a, above), 0.0);
+}
+
+struct CircleCase {
+  const char* name;
+  Vector2d center;
+  Float radius;
+};
+
+class IncircleDegenerate : public ::testing::TestWithParam<CircleCase> {};
+
+// The four points (r, 0), (0, r), (-r, 0), (0, -r) around centres chosen so that they are exact.
+TEST_P(IncircleDegenerate, CocircularIsZeroAndOneUlpDecides) {
+  const PredicateContext context = InitialisedContext();
+  const Vector2d o = GetParam().center;
+  const Float r = GetParam().radius;
+  const Vector2d a{o.x + r, o.y}, b{o.x, o.y + r}, c{o.x - r, o.y};
+  const Vector2d d{o.x, o.y - r};
+  EXPECT_EQ(incircle(context, a, b, c, d), 0.0);
+  EXPECT_EQ(incircle(context, c, b, a, d), 0.0);
+  const Vector2d inward{d.x, std::nextafter(d.y, o.y)};
+  const Vector2d outward{d.x, std::nextafter(d.y, -kInfinity)};
+  EXPECT_GT(incircle(context, a, b, c, inward), 0.0);
+  EXPECT_LT(incircle(context, c, b, a, inward), 0.0);
+  EXPECT_LT(incircle(context, a, b, c, outward), 0.0);
+  EXPECT_GT(incircle(context, c, b, a, outward), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Circles, IncircleDegenerate,
+                         ::testing::Values(CircleCase{"Unit", {0.0, 0.0}, 1.0}, CircleCase{"Five", {0.0, 0.0}, 5.0},
+                                           CircleCase{"Offset", {1024.5, -2048.25}, 3.0},
+                                           CircleCase{"Dyadic", {0.5, -0.25}, 0.375},
+                                           CircleCase{"Large", {-1e9, 3e9}, 12345.0}),
+                         [](const ::testing::TestParamInfo<CircleCase>& info) { return std::string(info.param.name); });
+
+TEST(IncircleDegenerate, LatticePointsOnOneCircle) {
+  const PredicateContext context = InitialisedContext();
+  const Vector2d p[] = {{5, 0}, {3, 4}, {0, 5}, {-4, 3}, {-5, 0}, {-3, -4}, {4, -3}};
+  for (const Vector2d& d : p) {
+    EXPECT_EQ(incircle(context, p[0], p[2], p[4], d), 0.0);
+    EXPECT_EQ(incircle(context, p[1], p[3], p[5], d), 0.0);
+  }
+}
+
+TEST(Orient3dDegenerate, CoplanarIsZeroAndBelowIsPositive) {
+  const PredicateContext context = InitialisedContext();
+  const Vector a{0, 0, 0}, b{1, 0, 0}, c{0, 1, 0};
+  EXPECT_GT(orient3d(context, a, b, c, Vector{0, 0, -1}), 0.0);
+  EXPECT_LT(orient3d(context, a, b, c, Vector{0, 0, 1}), 0.0);
+  EXPECT_EQ(orient3d(context, a, b, c, Vector{0.3, 0.7, 0.0}), 0.0);
+  // Integer points on the plane x + 2y + 3z = 6, and rounded points on one line.
+  EXPECT_EQ(orient3d(context, Vector{6, 0, 0}, Vector{0, 3, 0}, Vector{0, 0, 2}, Vector{1, 1, 1}), 0.0);
+  EXPECT_EQ(orient3d(context, Vector{0.1, 0.1, 0.1}, Vector{0.3, 0.3, 0.3}, Vector{0.7, 0.7, 0.7}, Vector{2, 5, 9}),
+            0.0);
+  const Vector above{0.3, 0.7, std::nextafter(0.0, 1.0)};
+  EXPECT_LT(orient3d(context, a, b, c, above), 0.0);
+  EXPECT_GT(orient3d(context, b, a, c, above), 0.0);
+}
+
+TEST(InsphereDegenerate, CosphericalIsZeroAndInsideIsPositive) {
+  const PredicateContext context = InitialisedContext(0, 1);
+  // Lattice points on the sphere of radius 3 around the origin.
+  const Vector a{3, 0, 0}, b{0, 3, 0}, c{0, 0, 3}, d{-3, 0, 0};
+  ASSERT_GT(orient3d(context, a, b, c, d), 0.0);
+  for (const Vector& e : {Vector{2, 2, 1}, Vector{1, -2, 2}, Vector{0, 0, -3}, Vector{-2, -1, -2}}) {
+    EXPECT_EQ(insphere(context, a, b, c, d, e), 0.0);
+    EXPECT_EQ(predicates_internal::insphereexact(context, a, b, c, d, e), 0.0);
+  }
+  EXPECT_GT(insphere(context, a, b, c, d, Vector{0, 0, 0}), 0.0);
+  EXPECT_LT(insphere(context, b, a, c, d, Vector{0, 0, 0}), 0.0);
+  EXPECT_GT(insphere(context, a, b, c, d, Vector{0, 0, std::nextafter(-3.0, 0.0)}), 0.0);
+  EXPECT_LT(insphere(context, a, b, c, d, Vector{0, 0, std::nextafter(-3.0, -4.0)}), 0.0);
+}
+
+// ---- Flags and static filter of insphere --------------------------------------------------------
+
+// On nearly cospherical input the rounded determinant is often wrong. The inexact flag returns it
+// as it is, and a zero static filter accepts it whenever it is non-zero; a large filter, or none,
+// falls through to the exact stages.
+TEST(InsphereFlags, InexactAndZeroFilterReturnTheRoundedDeterminant) {
+  const PredicateContext inexact = InitialisedContext(1, 0);
+  const PredicateContext zeroFilter = InitialisedContext(0, 0);
+  const PredicateContext noFilter = InitialisedContext(0, 1);
+  const PredicateContext largeFilter = InitialisedContext(0, 0, 1e4);
+  InputGenerator generator(Predicate::INSPHERE, Family::NEAR_DEGENERATE, 0);
+  int wrongRoundedSigns = 0;
+  for (int n = 0; n < 20000 / kCountDivisor; ++n) {
+    const Input p = generator.Next();
+    const int expected = ExactSign(Predicate::INSPHERE, p);
+    const Float rounded = Evaluate(inexact, Predicate::INSPHERE, p);
+    if (rounded != 0.0) {
+      ASSERT_EQ(Evaluate(zeroFilter, Predicate::INSPHERE, p), rounded) << InputText(p, 5);
+    }
+    wrongRoundedSigns += Sign(rounded) != expected;
+    ASSERT_EQ(Sign(Evaluate(noFilter, Predicate::INSPHERE, p)), expected) << InputText(p, 5);
+    ASSERT_EQ(Sign(Evaluate(largeFilter, Predicate::INSPHERE, p)), expected) << InputText(p, 5);
+  }
+  EXPECT_GT(wrongRoundedSigns, 0);
+}
+
+// The filter accepts the rounded determinant only when its magnitude exceeds the filter.
+TEST(InsphereFlags, StaticFilterThreshold) {
+  const PredicateContext inexact = InitialisedContext(1, 0);
+  // A near-cospherical input whose rounded determinant is non-zero with the wrong sign.
+  const auto roundedIsWrong = [&](const Input& input) {
+    const int rounded = Sign(Evaluate(inexact, Predicate::INSPHERE, input));
+    return rounded != 0 && rounded != ExactSign(Predicate::INSPHERE, input);
+  };
+  InputGenerator generator(Predicate::INSPHERE, Family::NEAR_DEGENERATE, 0);
+  Input p = generator.Next();
+  while (!roundedIsWrong(p)) p = generator.Next();
+  const Float rounded = Evaluate(inexact, Predicate::INSPHERE, p);
+  PredicateContext context = InitialisedContext();
+  context.ispStaticFilter = 0.5 * std::fabs(rounded);
+  EXPECT_EQ(Evaluate(context, Predicate::INSPHERE, p), rounded);
+  context.ispStaticFilter = std::fabs(rounded);
+  EXPECT_EQ(Sign(Evaluate(context, Predicate::INSPHERE, p)), ExactSign(Predicate::INSPHERE, p));
+}
+
+// ---- Non-finite and extreme coordinates --------------------------------------------------------
+
+class NonFiniteInput : public ::testing::TestWithParam<Predicate> {};
+
+// Any value may come back, but every call must return: no unbounded loop, no buffer overrun.
+TEST_P(NonFiniteInput, ReturnsForEveryPlacement) {
+  const Predicate predicate = GetParam();
+  const PredicateContext contexts[] = {InitialisedContext(0, 0), InitialisedContext(0, 1)};
+  const Float specials[] = {std::numeric_limits<Float>::quiet_NaN(),
+                            kInfinity,
+                            -kInfinity,
+                            1e308,
+                            -1e308,
+                            std::numeric_limits<Float>::denorm_min(),
+                            std::numeric_limits<Float>::min()};
+  InputGenerator generator(predicate, Family::NEAR_DEGENERATE, 0);
+  const Input base = generator.Next();
+  int calls = 0;
+  for (const PredicateContext& context : contexts) {
+    for (int point = 0; point < PointCount(predicate); ++point) {
+      for (int axis = 0; axis < (IsPlanar(predicate) ? 2 : 3); ++axis) {
+        for (Float special : specials) {
+          Input input = base;
+          (axis == 0 ? input[point].x : axis == 1 ? input[point].y : input[point].z) = special;
+          Evaluate(context, predicate, input);
+          EvaluateExactStages(context, predicate, input);
+          ++calls;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(calls, 2 * PointCount(predicate) * (IsPlanar(predicate) ? 2 : 3) * 7);
+  const Float nan = std::numeric_limits<Float>::quiet_NaN();
+  Input allNan;
+  allNan.fill(Vector{nan, nan, nan});
+  EXPECT_TRUE(std::isnan(Evaluate(contexts[1], predicate, allNan)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Predicates, NonFiniteInput,
+                         ::testing::Values(Predicate::ORIENT2D, Predicate::INCIRCLE, Predicate::ORIENT3D,
+                                           Predicate::INSPHERE));
+
 }  // namespace
 }  // namespace zemox
