@@ -75,23 +75,31 @@ Expansion<4> TwoTwoDiff(Float a1, Float a0, Float b1, Float b0) {
 }
 
 // h = e + f with zero components removed; h has room for elen + flen components and aliases neither.
+// The comparisons that drive the merge and the zero tests are unpredictable, so both are made
+// without branches: the next component is selected, and a slot is always written but kept only
+// when non-zero.
 int FastExpansionSumZeroelim(int elen, const Float* e, int flen, const Float* f, Float* h) {
-  // The merge takes the component of smaller magnitude first (ties from e).
-  const auto eIsSmaller = [](Float enow, Float fnow) { return (fnow > enow) == (fnow > -enow); };
   int eindex = 0, findex = 0, hindex = 0;
-  Float q = eIsSmaller(e[0], f[0]) ? e[eindex++] : f[findex++];
+  // The component of smaller magnitude comes first (ties from e); both inputs must have one left.
+  const auto next = [&] {
+    const Float enow = e[eindex], fnow = f[findex];
+    const bool fromE = (fnow > enow) == (fnow > -enow);
+    eindex += fromE;
+    findex += !fromE;
+    return fromE ? enow : fnow;
+  };
+  Float q = next();
   Float qnew, hh;
   const auto keep = [&] {
     q = qnew;
-    if (hh != 0.0) h[hindex++] = hh;
+    h[hindex] = hh;
+    hindex += hh != 0.0;
   };
   if (eindex < elen && findex < flen) {
-    const Float next = eIsSmaller(e[eindex], f[findex]) ? e[eindex++] : f[findex++];
-    FastTwoSum(next, q, qnew, hh);
+    FastTwoSum(next(), q, qnew, hh);
     keep();
     while (eindex < elen && findex < flen) {
-      const Float now = eIsSmaller(e[eindex], f[findex]) ? e[eindex++] : f[findex++];
-      TwoSum(q, now, qnew, hh);
+      TwoSum(q, next(), qnew, hh);
       keep();
     }
   }
@@ -118,6 +126,36 @@ template <int N>
 Expansion<N> Negated(Expansion<N> e) {
   for (int i = 0; i < e.length; ++i) e.component[i] = -e.component[i];
   return e;
+}
+
+// The same value in as few components as possible: adjacent components are merged from the top
+// down, then from the bottom up. Products and sums cost in proportion to the number of components,
+// and uncompressed products of expansions carry many more than their value needs.
+template <int N>
+Expansion<N> Compressed(const Expansion<N>& e) {
+  Expansion<N> h;
+  int bottom = e.length - 1;
+  Float q = e.component[bottom];
+  for (int i = e.length - 2; i >= 0; --i) {
+    Float qnew, small;
+    FastTwoSum(q, e.component[i], qnew, small);
+    if (small != 0.0) {
+      h.component[bottom--] = qnew;
+      q = small;
+    } else {
+      q = qnew;
+    }
+  }
+  int top = 0;
+  for (int i = bottom + 1; i < e.length; ++i) {
+    Float qnew, small;
+    FastTwoSum(h.component[i], q, qnew, small);
+    if (small != 0.0) h.component[top++] = small;
+    q = qnew;
+  }
+  h.component[top] = q;
+  h.length = top + 1;
+  return h;
 }
 
 // A one-double approximation of the expansion's value.
@@ -195,15 +233,20 @@ class ExactArithmetic {
     Split(b, bhi, blo);
     Float q, hh;
     TwoProductPresplit(e.component[0], b, bhi, blo, q, hh);
+    // Zero elimination without branches, as in the sum.
     int hindex = 0;
-    if (hh != 0.0) h.component[hindex++] = hh;
+    const auto keep = [&](Float component) {
+      h.component[hindex] = component;
+      hindex += component != 0.0;
+    };
+    keep(hh);
     for (int i = 1; i < e.length; ++i) {
       Float product1, product0, sum;
       TwoProductPresplit(e.component[i], b, bhi, blo, product1, product0);
       TwoSum(q, product0, sum, hh);
-      if (hh != 0.0) h.component[hindex++] = hh;
+      keep(hh);
       FastTwoSum(product1, sum, q, hh);
-      if (hh != 0.0) h.component[hindex++] = hh;
+      keep(hh);
     }
     if (q != 0.0 || hindex == 0) h.component[hindex++] = q;
     h.length = hindex;
@@ -213,13 +256,13 @@ class ExactArithmetic {
   // e * (x^2 + y^2) exactly.
   template <int N>
   Expansion<8 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y) const {
-    return Sum(Scale(Scale(e, x), x), Scale(Scale(e, y), y));
+    return Sum(Scale(Compressed(Scale(e, x)), x), Scale(Compressed(Scale(e, y)), y));
   }
 
   // e * (x^2 + y^2 + z^2) exactly.
   template <int N>
   Expansion<12 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y, Float z) const {
-    return Sum(ScaleByLift(e, x, y), Scale(Scale(e, z), z));
+    return Sum(ScaleByLift(e, x, y), Scale(Compressed(Scale(e, z)), z));
   }
 
   // e1 * z1 + e2 * z2 + e3 * z3 for three four-component expansions.
