@@ -42,12 +42,12 @@ bool RunOutlineTests(std::FILE* out) {
 }
 
 bool RunPointTests(std::FILE* out) {
-  // The three points lie on y = x exactly, but 0.1, 0.2 and 0.7 are not exact sums of each other:
-  // the naive determinant is not zero, the exact one is.
-  const Vector2d a{0.1, 0.1}, b{0.2, 0.2}, c{0.7, 0.7};
+  // 0.1 times the collinear integer points (9, 4), (7, 8), (10, 2): the products are rounded, yet the
+  // three stored points still lie on one line. The naive determinant misses that, the exact one not.
+  const Vector2d a{0.1 * 9, 0.1 * 4}, b{0.1 * 7, 0.1 * 8}, c{0.1 * 10, 0.1 * 2};
   const Float naive = (a.x - c.x) * (b.y - c.y) - (a.y - c.y) * (b.x - c.x);
   const Float turn = ExactPredicates2DInterface::Orient(a, b, c);
-  std::fprintf(out, "  Orient (0.1,0.1) (0.2,0.2) (0.7,0.7): %s (exact %g, naive determinant %g)\n",
+  std::fprintf(out, "  Orient 0.1 * (9,4) (7,8) (10,2): %s (exact %g, naive determinant %g)\n",
                SignWord(turn, "counter-clockwise", "collinear", "clockwise"), turn, naive);
   // Four points on the unit circle: exactly cocircular.
   const Float circle = ExactPredicates2DInterface::InCircle({1, 0}, {0, 1}, {-1, 0}, {0, -1});

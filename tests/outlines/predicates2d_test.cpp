@@ -15,11 +15,17 @@ TEST(OrientTest, SignsOfTurnsAndExactZeroOnScaledCollinearPoints) {
   EXPECT_GT(ExactPredicates2DImpl::Orient({0, 0}, {1, 0}, {0, 1}), 0.0);
   EXPECT_LT(ExactPredicates2DImpl::Orient({1, 0}, {0, 0}, {0, 1}), 0.0);
   for (int i = 1; i < 50; ++i) {
-    // 0.1 * i is not a sum the naive determinant gets right; the exact answer is zero every time.
+    // Points on y = x stay on it after rounding: the answer is zero, never a small residue.
     const Vector2d a{0.1 * i, 0.1 * i}, b{0.1 * (i + 1), 0.1 * (i + 1)}, c{0.1 * (3 * i + 7), 0.1 * (3 * i + 7)};
     EXPECT_EQ(ExactPredicates2DImpl::Orient(a, b, c), 0.0) << i;
     EXPECT_EQ(ExactPredicates2DImpl::Orient(c, a, b), 0.0) << i;
   }
+  // 0.1 times collinear integer points whose rounded products stay collinear, while the rounded
+  // naive determinant is not zero.
+  const Vector2d a{0.1 * 9, 0.1 * 4}, b{0.1 * 7, 0.1 * 8}, c{0.1 * 10, 0.1 * 2};
+  EXPECT_NE((a.x - c.x) * (b.y - c.y) - (a.y - c.y) * (b.x - c.x), 0.0);
+  EXPECT_EQ(ExactPredicates2DImpl::Orient(a, b, c), 0.0);
+  EXPECT_EQ(ExactPredicates2DImpl::Orient(b, c, a), 0.0);
 }
 
 TEST(InCircleTest, CocircularIsZeroAndOneUlpInsideIsPositive) {
