@@ -14,22 +14,18 @@ constexpr const char* operationName = "Init";
 
 Bool SamePoint(const Vector2d& a, const Vector2d& b) { return a.x == b.x && a.y == b.y; }
 
-Int Sign(Float value) {
-  if (value > 0.0) return 1;
-  if (value < 0.0) return -1;
-  return 0;
+// The comparator's signs depend on the geometry and defeat branch prediction, so they are computed
+// without branches: comparisons to 0/1, and the host's comparison values -1, 0, +1 as signs.
+static_assert(static_cast<Int32>(COMPARERESULT::LESS) == -1 && static_cast<Int32>(COMPARERESULT::EQUAL) == 0 &&
+              static_cast<Int32>(COMPARERESULT::GREATER) == 1);
+
+Int32 OrientSign(const Vector2d& a, const Vector2d& b, const Vector2d& c) {
+  const Float turn = ExactPredicates2DImpl::Orient(a, b, c);
+  return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
 }
 
-// -1 LESS (below), 0 EQUAL (touching), +1 GREATER (above).
-COMPARERESULT FromSign(Int sign) {
-  if (sign < 0) return COMPARERESULT::LESS;
-  if (sign > 0) return COMPARERESULT::GREATER;
-  return COMPARERESULT::EQUAL;
-}
-
-Int OrientSign(const Vector2d& a, const Vector2d& b, const Vector2d& c) {
-  return Sign(ExactPredicates2DImpl::Orient(a, b, c));
-}
+// LESS when the probe lies below, GREATER above, EQUAL for a zero sign (touching).
+COMPARERESULT FromSign(Int32 sign) { return static_cast<COMPARERESULT>(sign); }
 
 }  // namespace
 
@@ -193,24 +189,26 @@ Result<COMPARERESULT> OutlinesIntersectionTest2D::Compare(const SegmentKey& prob
 
 // Two segments without a shared end point: E starts first, L later. While both are in the status L's
 // start lies within E's extent, so L's start on E's line means contact; otherwise they are apart exactly
-// when their order where the first of them ends is still their order at L's start.
+// when their order where the first of them ends is still their order at L's start. The roles are picked
+// by selection rather than by branches, for the same reason as the signs.
 Result<COMPARERESULT> OutlinesIntersectionTest2D::CompareDisjointEnds(const SegmentKey& probe,
                                                                       const SegmentKey& node) const {
-  const COMPARERESULT startOrder = CompareLexicographic(points[probe.start], points[node.start]);
+  const Vector2d& probeStart = points[probe.start];
+  const Vector2d& nodeStart = points[node.start];
+  const COMPARERESULT startOrder = CompareLexicographic(probeStart, nodeStart);
   if (startOrder == COMPARERESULT::EQUAL) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   const Bool probeIsEarlier = startOrder == COMPARERESULT::LESS;
-  const SegmentKey& earlier = probeIsEarlier ? probe : node;
-  const SegmentKey& later = probeIsEarlier ? node : probe;
-  const Vector2d& earlierStart = points[earlier.start];
-  const Vector2d& earlierEnd = points[earlier.end];
-  const Vector2d& laterStart = points[later.start];
-  const Vector2d& laterEnd = points[later.end];
-  const Int side = OrientSign(earlierStart, laterStart, earlierEnd);
+  const Vector2d& earlierStart = probeIsEarlier ? probeStart : nodeStart;
+  const Vector2d& earlierEnd = points[probeIsEarlier ? probe.end : node.end];
+  const Vector2d& laterStart = probeIsEarlier ? nodeStart : probeStart;
+  const Vector2d& laterEnd = points[probeIsEarlier ? node.end : probe.end];
+  const Int32 side = OrientSign(earlierStart, laterStart, earlierEnd);
   if (side == 0) return COMPARERESULT::EQUAL;
   const COMPARERESULT endOrder = CompareLexicographic(earlierEnd, laterEnd);
   if (endOrder == COMPARERESULT::EQUAL) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
-  const Int farSide = endOrder == COMPARERESULT::LESS ? OrientSign(earlierEnd, laterStart, laterEnd)
-                                                      : OrientSign(earlierStart, laterEnd, earlierEnd);
+  const Bool earlierEndsFirst = endOrder == COMPARERESULT::LESS;
+  const Int32 farSide = OrientSign(earlierEndsFirst ? earlierEnd : earlierStart,
+                                   earlierEndsFirst ? laterStart : laterEnd, earlierEndsFirst ? laterEnd : earlierEnd);
   if (side != farSide) return COMPARERESULT::EQUAL;
   return FromSign(probeIsEarlier ? side : -side);
 }

@@ -20,14 +20,16 @@ template <Int Granularity>
 struct LexicographicalVertexSort {
   const Vector2d* points;
 
+  // Ordered numbers are decided by the first two tests; the rest only runs for equal values or NaN.
   static Bool CoordinateLess(Float a, Float b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
-  static Bool CoordinateEquivalent(Float a, Float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
   Bool operator()(Int first, Int second) const {
     const Vector2d& a = points[first];
     const Vector2d& b = points[second];
-    if (!CoordinateEquivalent(a.x, b.x)) return CoordinateLess(a.x, b.x);
-    return CoordinateLess(a.y, b.y);
+    if (a.x < b.x) return true;
+    if (b.x < a.x) return false;
+    if (a.x == b.x || (std::isnan(a.x) && std::isnan(b.x))) return CoordinateLess(a.y, b.y);
+    return std::isnan(b.x);
   }
 
   Result<void> Sort(Block<Int> order) const {
