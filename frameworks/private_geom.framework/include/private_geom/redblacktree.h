@@ -77,7 +77,6 @@ class RedBlackTree {
     if (header_ == nullptr) return ZEMOX_ERROR(IllegalStateError, "@: Attempting to reset an uninitialized tree.");
     ReleaseSubtree(header_->left);
     header_->left = header_->right = nil_;
-    nil_->parent = nil_;
     count_ = 0;
     first_ = last_ = nil_;
     firstValid_ = lastValid_ = 1;
