@@ -108,6 +108,7 @@ class RedBlackTree {
     return Link(key, position, order, "InsertInPosition");
   }
 
+  // Removes the node; the other nodes keep their addresses and keys.
   Result<void> Erase(Node* node) {
     if (node == nullptr) return ZEMOX_ERROR(IllegalArgumentError, "@: Attempting to delete a null node.");
     Node* spliced = node->left == nil_ || node->right == nil_ ? node : Extreme(node->right, &Node::left);
