@@ -23,6 +23,9 @@ struct ValidationOptions {
   Int firstAddedPoint = 4;
   // Every vertex must have a table entry (true right after a single batch).
   Bool requireVertexEntries = true;
+  // The corners' entries hold a tetrahedron with that corner. A later batch resets them to 0 as a
+  // placeholder, which only holds the corner until the first split.
+  Bool checkCornerEntries = true;
   // Test every tetrahedron against every vertex, not only against its neighbours' apexes.
   Bool checkGlobally = false;
 };
