@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "zemox/types.h"
 
 namespace zemox {
@@ -32,15 +34,112 @@ struct PredicateContext {
 // filters scaled by the magnitudes of the coordinates the predicates will see.
 void exactinit(PredicateContext& context, int noExact, int noFilter, Float maxX, Float maxY, Float maxZ);
 
+// The slow paths, out of line: each is entered only when the floating-point filter of its predicate
+// could not decide, and receives the filter's permanent (or, for orient2d, the sum of the two
+// products) to scale its error bounds. A permanent of +infinity forces the exact stages.
+namespace predicates_internal {
+
+Float orient2dadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
+                    Float detSum);
+Float incircleadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
+                    const Vector2d& d, Float permanent);
+Float orient3dadapt(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
+                    Float permanent);
+Float insphereadapt(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
+                    const Vector& e, Float permanent);
+// The in-sphere determinant evaluated exactly from the raw coordinates, with no filter at all.
+Float insphereexact(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
+                    const Vector& e);
+
+}  // namespace predicates_internal
+
 // > 0 when a, b, c turn counter-clockwise, < 0 clockwise, 0 collinear.
-Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c);
+inline Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c) {
+  const Float detLeft = (a.x - c.x) * (b.y - c.y);
+  const Float detRight = (a.y - c.y) * (b.x - c.x);
+  const Float det = detLeft - detRight;
+  // Products of opposite signs (or a zero left product) cannot cancel: the rounded sign is right.
+  if ((detLeft > 0.0 && detRight <= 0.0) || (detLeft < 0.0 && detRight >= 0.0) || detLeft == 0.0) return det;
+  const Float detSum = std::fabs(detLeft + detRight);
+  if (std::fabs(det) >= context.ccwerrboundA * detSum) return det;
+  return predicates_internal::orient2dadapt(context, a, b, c, detSum);
+}
+
 // > 0 when d lies inside the circle through a, b, c (counter-clockwise), 0 when cocircular.
-Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
-               const Vector2d& d);
+inline Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
+                      const Vector2d& d) {
+  const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
+  const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
+  const Float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+  const Float cdxady = cdx * ady, adxcdy = adx * cdy;
+  const Float adxbdy = adx * bdy, bdxady = bdx * ady;
+  const Float alift = adx * adx + ady * ady;
+  const Float blift = bdx * bdx + bdy * bdy;
+  const Float clift = cdx * cdx + cdy * cdy;
+  const Float det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+  const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
+                          (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
+                          (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
+  const Float errbound = context.iccerrboundA * permanent;
+  if (det > errbound || -det > errbound) return det;
+  return predicates_internal::incircleadapt(context, a, b, c, d, permanent);
+}
+
 // Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
-Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d);
+inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
+                      const Vector& d) {
+  const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
+  const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
+  const Float adz = a.z - d.z, bdz = b.z - d.z, cdz = c.z - d.z;
+  const Float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+  const Float cdxady = cdx * ady, adxcdy = adx * cdy;
+  const Float adxbdy = adx * bdy, bdxady = bdx * ady;
+  const Float det = adz * (bdxcdy - cdxbdy) + bdz * (cdxady - adxcdy) + cdz * (adxbdy - bdxady);
+  const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * std::fabs(adz) +
+                          (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bdz) +
+                          (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cdz);
+  const Float errbound = context.o3derrboundA * permanent;
+  if (det > errbound || -det > errbound) return det;
+  return predicates_internal::orient3dadapt(context, a, b, c, d, permanent);
+}
+
 // > 0 when e lies inside the sphere through a, b, c, d with orient3d(a, b, c, d) > 0, 0 when cospherical.
-Float insphere(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
-               const Vector& e);
+inline Float insphere(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
+                      const Vector& d, const Vector& e) {
+  const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
+  const Float aey = a.y - e.y, bey = b.y - e.y, cey = c.y - e.y, dey = d.y - e.y;
+  const Float aez = a.z - e.z, bez = b.z - e.z, cez = c.z - e.z, dez = d.z - e.z;
+  const Float aexbey = aex * bey, bexaey = bex * aey;
+  const Float bexcey = bex * cey, cexbey = cex * bey;
+  const Float cexdey = cex * dey, dexcey = dex * cey;
+  const Float dexaey = dex * aey, aexdey = aex * dey;
+  const Float aexcey = aex * cey, cexaey = cex * aey;
+  const Float bexdey = bex * dey, dexbey = dex * bey;
+  const Float ab = aexbey - bexaey, bc = bexcey - cexbey, cd = cexdey - dexcey;
+  const Float da = dexaey - aexdey, ac = aexcey - cexaey, bd = bexdey - dexbey;
+  const Float abc = aez * bc - bez * ac + cez * ab;
+  const Float bcd = bez * cd - cez * bd + dez * bc;
+  const Float cda = cez * da + dez * ac + aez * cd;
+  const Float dab = dez * ab + aez * bd + bez * da;
+  const Float alift = aex * aex + aey * aey + aez * aez;
+  const Float blift = bex * bex + bey * bey + bez * bez;
+  const Float clift = cex * cex + cey * cey + cez * cez;
+  const Float dlift = dex * dex + dey * dey + dez * dez;
+  const Float det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
+  if (context.useInexactArithmetic != 0) return det;
+  if (context.useStaticFilter != 0 && std::fabs(det) > context.ispStaticFilter) return det;
+
+  const Float aezplus = std::fabs(aez), bezplus = std::fabs(bez), cezplus = std::fabs(cez), dezplus = std::fabs(dez);
+  const Float abplus = std::fabs(aexbey) + std::fabs(bexaey), bcplus = std::fabs(bexcey) + std::fabs(cexbey);
+  const Float cdplus = std::fabs(cexdey) + std::fabs(dexcey), daplus = std::fabs(dexaey) + std::fabs(aexdey);
+  const Float acplus = std::fabs(aexcey) + std::fabs(cexaey), bdplus = std::fabs(bexdey) + std::fabs(dexbey);
+  const Float permanent = (cdplus * bezplus + bdplus * cezplus + bcplus * dezplus) * alift +
+                          (daplus * cezplus + acplus * dezplus + cdplus * aezplus) * blift +
+                          (abplus * dezplus + bdplus * aezplus + daplus * bezplus) * clift +
+                          (bcplus * aezplus + acplus * bezplus + abplus * cezplus) * dlift;
+  const Float errbound = context.isperrboundA * permanent;
+  if (det > errbound || -det > errbound) return det;
+  return predicates_internal::insphereadapt(context, a, b, c, d, e, permanent);
+}
 
 }  // namespace zemox
