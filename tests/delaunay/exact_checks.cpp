@@ -224,8 +224,10 @@ AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tets, Block<c
     for (Int32 v : tet.v) isVertex[v] = true;
   AssertionResult volume = CheckVolume(tets, points);
   if (!volume) return volume;
-  AssertionResult delaunay = CheckDelaunay(tets, points, options.checkGlobally, isVertex);
-  if (!delaunay) return delaunay;
+  if (options.checkDelaunay) {
+    AssertionResult delaunay = CheckDelaunay(tets, points, options.checkGlobally, isVertex);
+    if (!delaunay) return delaunay;
+  }
   return CheckPoints(tets, points, pointToTet, options, isVertex);
 }
 

@@ -26,6 +26,8 @@ struct ValidationOptions {
   // The corners' entries hold a tetrahedron with that corner. A later batch resets them to 0 as a
   // placeholder, which only holds the corner until the first split.
   Bool checkCornerEntries = true;
+  // Test the in-sphere condition at all.
+  Bool checkDelaunay = true;
   // Test every tetrahedron against every vertex, not only against its neighbours' apexes.
   Bool checkGlobally = false;
 };
