@@ -3,8 +3,9 @@
 namespace zemox {
 
 bool RunDemos(std::FILE* out) {
-  std::fprintf(out, "no services registered yet\n");
-  return true;
+  bool ok = true;
+  ok = RunDelaunay3DDemo(out) && ok;
+  return ok;
 }
 
 }  // namespace zemox

@@ -8,4 +8,7 @@ namespace zemox {
 // Returns false when a request failed.
 bool RunDemos(std::FILE* out);
 
+// Tetrahedralises a few thousand random points through Delaunay3DRef and checks the result.
+bool RunDelaunay3DDemo(std::FILE* out);
+
 }  // namespace zemox
