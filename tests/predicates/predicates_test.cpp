@@ -16,7 +16,7 @@ namespace {
 
 // Sanitizer builds run the same cases on fewer inputs.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kCountDivisor = 100;
+constexpr int kCountDivisor = 20;
 #else
 constexpr int kCountDivisor = 1;
 #endif

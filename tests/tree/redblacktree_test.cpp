@@ -1,14 +1,563 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "private_geom/redblacktree.h"
 #include "unittests/redblacktreevalidator.h"
+#include "zemox/memory.h"
 #include "zemox/registry.h"
 
 namespace zemox {
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr Int sizeScale = 4;
+#else
+constexpr Int sizeScale = 1;
+#endif
+
+using IntTree = RedBlackTree<Int, DefaultComparator>;
+using IntNode = IntTree::Node;
+
+// A tree with the comparator it points at.
+template <typename Comparator = DefaultComparator>
+struct Fixture {
+  Comparator comparator;
+  RedBlackTree<Int, Comparator> tree{&comparator};
+};
+
+// The keys of the in-order walk; a walk longer than the count stops one key past it (a broken tree
+// may cycle).
+template <typename Tree>
+std::vector<Int> InOrder(const Tree& tree) {
+  std::vector<Int> keys;
+  for (auto* node = tree.GetFirst(); tree.IsNode(node) && static_cast<Int>(keys.size()) <= tree.GetCount();
+       node = tree.GetNext(node))
+    keys.push_back(node->key);
+  return keys;
+}
+
+template <typename Tree>
+void ExpectValid(const Tree& tree) {
+  const Result<void> valid = ValidateRedBlackTree(tree);
+  EXPECT_TRUE(valid.IsOk()) << valid.GetError().File() << ":" << valid.GetError().Line() << " "
+                            << valid.GetError().Message();
+}
+
+std::vector<Int> Range(Int first, Int end) {
+  std::vector<Int> keys(static_cast<size_t>(end - first));
+  std::iota(keys.begin(), keys.end(), first);
+  return keys;
+}
+
+template <typename Tree>
+void InsertAll(Tree& tree, const std::vector<Int>& keys) {
+  for (const Int key : keys) ASSERT_TRUE(tree.Insert(key).IsOk()) << key;
+}
+
+// The node under which a descent places `key` (the header of an empty tree), found independently
+// of the tree's own descent.
+IntNode* PositionFor(const IntTree& tree, Int key) {
+  IntNode* position = tree.GetHeader();
+  for (IntNode* node = tree.GetRoot(); node != tree.GetNil(); node = key < node->key ? node->left : node->right)
+    position = node;
+  return position;
+}
+
+// Random mixes of Insert, InsertInPosition, Erase(key) and Erase(node), checked after every step
+// against a std::set; every handle taken stays at its address with its key until its key is erased.
+struct RandomCase {
+  unsigned seed;
+  Int keyRange;
+  Int steps;
+};
+
+class RedBlackTreeRandomTest : public testing::TestWithParam<RandomCase> {};
+
+TEST_P(RedBlackTreeRandomTest, MatchesModelAfterEveryStep) {
+  const RandomCase& param = GetParam();
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  std::set<Int> model;
+  std::map<Int, IntNode*> handles;
+  std::mt19937 random(param.seed);
+  std::uniform_int_distribution<Int> keys(0, param.keyRange - 1);
+  for (Int step = 0; step < param.steps / sizeScale; ++step) {
+    const Int key = keys(random);
+    const unsigned action = random() % 8;
+    const Bool present = model.contains(key);
+    if (action < 3) {
+      const Result<IntNode*> inserted = tree.Insert(key);
+      ASSERT_TRUE(inserted);
+      if (present) {
+        EXPECT_EQ(inserted.Value(), handles[key]) << "existing node returned for " << key;
+      }
+      handles[key] = inserted.Value();
+      model.insert(key);
+    } else if (action < 5 && !present) {
+      const Result<IntNode*> inserted = tree.InsertInPosition(key, PositionFor(tree, key));
+      ASSERT_TRUE(inserted);
+      handles[key] = inserted.Value();
+      model.insert(key);
+    } else if (action < 7 || !present) {
+      Bool erased = !present;
+      const Result<IntNode*> next = tree.Erase(key, erased);
+      ASSERT_TRUE(next);
+      EXPECT_EQ(erased, present);
+      const auto expectedNext = model.upper_bound(key);
+      if (present && expectedNext != model.end())
+        EXPECT_EQ(next.Value(), handles[*expectedNext]) << "successor of " << key;
+      else
+        EXPECT_EQ(next.Value(), tree.GetNil()) << "successor of " << key;
+      model.erase(key);
+      handles.erase(key);
+    } else {
+      ASSERT_TRUE(tree.Erase(handles[key]));
+      model.erase(key);
+      handles.erase(key);
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectValid(tree)) << "step " << step;
+    ASSERT_EQ(InOrder(tree), std::vector<Int>(model.begin(), model.end())) << "step " << step;
+    for (const auto& [heldKey, node] : handles) {
+      ASSERT_EQ(node->key, heldKey);
+      ASSERT_EQ(tree.Find(heldKey).Value(), node);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, RedBlackTreeRandomTest,
+                         testing::Values(RandomCase{1, 8, 2000}, RandomCase{2, 64, 4000}, RandomCase{3, 1000, 4000},
+                                         RandomCase{4, 100000, 3000}));
+
+// Monotone runs drive the rebalancing through the same rotation again and again.
+class RedBlackTreeOrderedRunTest : public testing::TestWithParam<Bool> {};
+
+TEST_P(RedBlackTreeOrderedRunTest, MonotoneInsertAndEraseKeepBalance) {
+  std::vector<Int> keys = Range(0, 1024);
+  if (GetParam()) std::reverse(keys.begin(), keys.end());
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, keys);
+  ExpectValid(tree);
+  EXPECT_EQ(InOrder(tree), Range(0, 1024));
+  EXPECT_EQ(tree.GetFirst()->key, 0);
+  EXPECT_EQ(tree.GetLast()->key, 1023);
+  for (const Int key : keys) {
+    Bool erased = false;
+    ASSERT_TRUE(tree.Erase(key, erased));
+    ASSERT_TRUE(erased);
+    if (key % 64 == 0) ExpectValid(tree);
+  }
+  EXPECT_EQ(tree.GetCount(), 0);
+  EXPECT_EQ(tree.GetFirst(), tree.GetNil());
+  EXPECT_EQ(tree.GetLast(), tree.GetNil());
+  ExpectValid(tree);
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, RedBlackTreeOrderedRunTest, testing::Values(false, true));
+
+TEST(RedBlackTreeTest, NeighboursStopAtTheEnds) {
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, {3, 2, 1, 4});
+  EXPECT_EQ(tree.GetCount(), 4);
+  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1, 2, 3, 4}));
+  EXPECT_EQ(tree.GetPrevious(tree.GetFirst()), tree.GetNil());
+  EXPECT_EQ(tree.GetNext(tree.GetLast()), tree.GetNil());
+  EXPECT_EQ(tree.GetPrevious(tree.GetLast())->key, 3);
+  EXPECT_FALSE(tree.IsNode(tree.GetNil()));
+  EXPECT_FALSE(tree.IsNode(nullptr));
+  EXPECT_TRUE(tree.IsNode(tree.GetRoot()));
+}
+
+TEST(RedBlackTreeTest, EmptyAndUninitializedTreesHaveNoElements) {
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  EXPECT_FALSE(tree.IsInitialized());
+  EXPECT_EQ(tree.GetFirst(), nullptr);
+  EXPECT_EQ(tree.Find(1).Value(), nullptr);
+  ASSERT_TRUE(tree.Init());
+  EXPECT_EQ(tree.GetFirst(), tree.GetNil());
+  EXPECT_EQ(tree.GetLast(), tree.GetNil());
+  EXPECT_EQ(tree.GetRoot(), tree.GetNil());
+  EXPECT_EQ(tree.GetNil()->left, tree.GetNil());
+  EXPECT_EQ(tree.GetHeader()->left, tree.GetNil());
+  ExpectValid(tree);
+}
+
+TEST(RedBlackTreeTest, ResetEmptiesAndTheTreeIsReusable) {
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, Range(0, 100));
+  ASSERT_TRUE(tree.Erase(tree.GetFirst()));
+  ASSERT_TRUE(tree.Reset());
+  EXPECT_EQ(tree.GetCount(), 0);
+  EXPECT_TRUE(InOrder(tree).empty());
+  EXPECT_EQ(tree.GetFirst(), tree.GetNil());
+  ExpectValid(tree);
+  InsertAll(tree, {7, 5});
+  EXPECT_EQ(InOrder(tree), (std::vector<Int>{5, 7}));
+  // Init on a tree that has its sentinel empties it as Reset does.
+  IntNode* nil = tree.GetNil();
+  ASSERT_TRUE(tree.Init());
+  EXPECT_EQ(tree.GetNil(), nil);
+  EXPECT_EQ(tree.GetCount(), 0);
+  InsertAll(tree, {1});
+  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1}));
+  ExpectValid(tree);
+}
+
+TEST(RedBlackTreeTest, EndCachesFollowInsertsAndErases) {
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, {5, 3, 8});
+  IntNode* three = tree.GetFirst();
+  ASSERT_TRUE(tree.Erase(three));
+  const IntTree& view = tree;
+  EXPECT_EQ(view.GetFirst()->key, 5) << "a stale cache is recomputed without being stored";
+  EXPECT_EQ(tree.GetFirst()->key, 5);
+  InsertAll(tree, {1, 9});
+  EXPECT_EQ(tree.GetFirst()->key, 1);
+  EXPECT_EQ(tree.GetLast()->key, 9);
+  Bool erased = false;
+  ASSERT_TRUE(tree.Erase(9, erased));
+  EXPECT_EQ(tree.GetLast()->key, 8);
+  ExpectValid(tree);
+}
+
+// One misuse of the tree, the error it must give, and whether the tree of keys 1..7 it started from
+// must be left as it was.
+struct ErrorCase {
+  const char* name;
+  Bool initialized;
+  Result<void> (*call)(IntTree& tree);
+  Id errorClass;
+  const char* message;
+};
+
+class RedBlackTreeErrorTest : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(RedBlackTreeErrorTest, ReportsExactError) {
+  const ErrorCase& param = GetParam();
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  if (param.initialized) {
+    ASSERT_TRUE(tree.Init());
+    InsertAll(tree, Range(1, 8));
+  }
+  const Result<void> result = param.call(tree);
+  ASSERT_FALSE(result.IsOk());
+  EXPECT_EQ(result.GetError().Class(), param.errorClass);
+  EXPECT_EQ(result.GetError().Message(), param.message);
+  EXPECT_TRUE(std::string(result.GetError().File()).ends_with("redblacktree.h")) << result.GetError().File();
+  if (!param.initialized) return;
+  ExpectValid(tree);
+  EXPECT_EQ(InOrder(tree), Range(1, 8));
+}
+
+template <typename T>
+Result<void> Discard(Result<T>&& result) {
+  if (!result.IsOk()) return result.TakeError();
+  return OK();
+}
+
+// Breaks one link for the duration of a call, as memory corruption would.
+template <typename Call>
+Result<void> WithBrokenLink(IntNode*& link, Call call) {
+  IntNode* saved = link;
+  link = nullptr;
+  Result<void> result = call();
+  link = saved;
+  return result;
+}
+
+IntNode* NodeOf(IntTree& tree, Int key) { return tree.Find(key).Value(); }
+
+const ErrorCase errorCases[] = {
+    {"ResetUninitialized", false, [](IntTree& tree) { return tree.Reset(); }, IllegalStateError,
+     "Reset: Attempting to reset an uninitialized tree."},
+    {"EraseKeyUninitialized", false,
+     [](IntTree& tree) {
+       Bool erased = false;
+       return Discard(tree.Erase(1, erased));
+     },
+     IllegalStateError, "Erase: Attempting to delete a node from an uninitialized tree."},
+    {"InsertUninitialized", false, [](IntTree& tree) { return Discard(tree.Insert(1)); }, IllegalArgumentError,
+     "Insert: Attempting to insert into uninitialized position."},
+    {"InsertInNullPosition", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(9, nullptr)); },
+     IllegalArgumentError, "InsertInPosition: Attempting to insert into uninitialized position."},
+    {"InsertUnderSentinel", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(9, tree.GetNil())); },
+     IllegalArgumentError, "InsertInPosition: Attempting to insert into uninitialized position."},
+    {"InsertExistingKey", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(4, NodeOf(tree, 4))); },
+     IllegalArgumentError, "InsertInPosition: Attempting to insert an existing key."},
+    {"InsertExistingLeafKey", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(7, NodeOf(tree, 7))); },
+     IllegalArgumentError, "InsertInPosition: Attempting to insert an existing key."},
+    {"InsertIntoOccupiedPosition", true,
+     [](IntTree& tree) { return Discard(tree.InsertInPosition(0, tree.GetRoot())); }, IllegalArgumentError,
+     "InsertInPosition: Attempting to insert into an occupied position."},
+    {"InsertAtHeaderOfFilledTree", true,
+     [](IntTree& tree) { return Discard(tree.InsertInPosition(0, tree.GetHeader())); }, IllegalArgumentError,
+     "InsertInPosition: Attempting to insert into an occupied position."},
+    {"EraseNullNode", true, [](IntTree& tree) { return tree.Erase(nullptr); }, IllegalArgumentError,
+     "Erase: Attempting to delete a null node."},
+    {"EraseSentinel", true, [](IntTree& tree) { return tree.Erase(tree.GetNil()); }, IllegalStateError, ""},
+    {"InsertThroughBrokenChild", true,
+     [](IntTree& tree) { return WithBrokenLink(NodeOf(tree, 1)->left, [&] { return Discard(tree.Insert(0)); }); },
+     IllegalStateError, "Insert: Corrupted pointer to found node."},
+    {"EraseThroughBrokenChild", true,
+     [](IntTree& tree) {
+       return WithBrokenLink(NodeOf(tree, 1)->left, [&] {
+         Bool erased = false;
+         return Discard(tree.Erase(0, erased));
+       });
+     },
+     IllegalStateError, "Erase: Corrupted pointer to found node."},
+    {"EraseWithBrokenParent", true,
+     [](IntTree& tree) {
+       return WithBrokenLink(NodeOf(tree, 1)->parent, [&] {
+         Bool erased = false;
+         return Discard(tree.Erase(1, erased));
+       });
+     },
+     IllegalStateError, "Erase: Corrupted pointer to the node next after erased node."},
+};
+
+INSTANTIATE_TEST_SUITE_P(Misuse, RedBlackTreeErrorTest, testing::ValuesIn(errorCases),
+                         [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+// Answers INCOMPARABLE for every pair.
+struct IncomparableComparator {
+  COMPARERESULT Compare(Int, Int) const { return COMPARERESULT::INCOMPARABLE; }
+};
+
+TEST(RedBlackTreeTest, IncomparableKeysAreRefusedOnlyWhenLinking) {
+  Fixture<IncomparableComparator> fixture;
+  auto& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  auto* root = tree.InsertInPosition(1, tree.GetHeader()).Value();
+  const auto refused = tree.InsertInPosition(2, root);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.GetError().Class(), IllegalStateError);
+  EXPECT_EQ(refused.GetError().Message(), "InsertInPosition: INCOMPARABLE compare result is prohibited.");
+  EXPECT_EQ(tree.Insert(2).Value(), root) << "the descent stops at the first node it cannot order";
+  Bool erased = false;
+  EXPECT_EQ(tree.Erase(2, erased).Value(), tree.GetNil());
+  EXPECT_TRUE(erased) << "the descent found the node it could not order";
+  EXPECT_EQ(tree.GetCount(), 0);
+  ExpectValid(tree);
+}
+
+// Orders Int keys but refuses the comparison once its countdown runs out.
+struct FallibleComparator {
+  Int callsUntilFailure = 0;
+  Error failure = ZEMOX_ERROR_IN("Compare", IllegalArgumentError, "comparison refused");
+  Result<COMPARERESULT> Compare(Int a, Int b) {
+    if (callsUntilFailure > 0 && --callsUntilFailure == 0) return failure;
+    return DefaultComparator().Compare(a, b);
+  }
+};
+
+using FallibleTree = RedBlackTree<Int, FallibleComparator>;
+
+struct ComparatorFailureCase {
+  const char* name;
+  Result<void> (*call)(FallibleTree& tree);
+};
+
+class RedBlackTreeComparatorFailureTest : public testing::TestWithParam<ComparatorFailureCase> {};
+
+// For k = 1, 2, ...: the k-th comparison fails; the error comes back unchanged and the tree is as it
+// was, until the call needs fewer than k comparisons and succeeds.
+TEST_P(RedBlackTreeComparatorFailureTest, ErrorPassesThroughUnchanged) {
+  Fixture<FallibleComparator> fixture;
+  FallibleTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, Range(0, 64));
+  const std::vector<Int> before = InOrder(tree);
+  Int failures = 0;
+  for (Int k = 1;; ++k) {
+    fixture.comparator.callsUntilFailure = k;
+    const Result<void> result = GetParam().call(tree);
+    if (result.IsOk()) break;
+    ++failures;
+    EXPECT_EQ(result.GetError().Message(), "comparison refused");
+    EXPECT_EQ(result.GetError().File(), fixture.comparator.failure.File());
+    EXPECT_EQ(result.GetError().Line(), fixture.comparator.failure.Line());
+    ExpectValid(tree);
+    ASSERT_EQ(InOrder(tree), before) << "k = " << k;
+  }
+  fixture.comparator.callsUntilFailure = 0;
+  EXPECT_GE(failures, 1);
+  ExpectValid(tree);
+}
+
+const ComparatorFailureCase comparatorFailureCases[] = {
+    {"Insert", [](FallibleTree& tree) { return Discard(tree.Insert(100)); }},
+    {"InsertExisting", [](FallibleTree& tree) { return Discard(tree.Insert(17)); }},
+    {"InsertInPosition", [](FallibleTree& tree) { return Discard(tree.InsertInPosition(100, tree.GetLast())); }},
+    {"EraseKey",
+     [](FallibleTree& tree) {
+       Bool erased = false;
+       return Discard(tree.Erase(40, erased));
+     }},
+    {"Find", [](FallibleTree& tree) { return Discard(tree.Find(3)); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Operations, RedBlackTreeComparatorFailureTest, testing::ValuesIn(comparatorFailureCases),
+                         [](const testing::TestParamInfo<ComparatorFailureCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+std::vector<Int> ShuffledRange(Int count, unsigned seed) {
+  std::vector<Int> keys = Range(0, count);
+  std::shuffle(keys.begin(), keys.end(), std::mt19937(seed));
+  return keys;
+}
+
+// For k = 1, 2, ...: the k-th allocation fails while keys are inserted. Each insert allocates exactly
+// one node, so the k-th insert fails with out-of-memory, the k - 1 before it stay, and the tree takes
+// the remaining keys afterwards.
+TEST(RedBlackTreeAllocationTest, FailedInsertLeavesValidTree) {
+  const std::vector<Int> keys = ShuffledRange(40, 7);
+  for (Int k = 1;; ++k) {
+    Fixture<> fixture;
+    IntTree& tree = fixture.tree;
+    ASSERT_TRUE(tree.Init());
+    FailAllocationAfter(k);
+    size_t inserted = 0;
+    Error failure;
+    for (; inserted < keys.size(); ++inserted) {
+      Result<IntNode*> result = tree.Insert(keys[inserted]);
+      if (!result) {
+        failure = result.TakeError();
+        break;
+      }
+    }
+    FailAllocationAfter(0);
+    if (inserted == keys.size()) break;
+    EXPECT_EQ(failure.Class(), OutOfMemoryError);
+    EXPECT_EQ(static_cast<Int>(inserted), k - 1);
+    ExpectValid(tree);
+    std::vector<Int> expected(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(inserted));
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(InOrder(tree), expected);
+    InsertAll(tree, keys);
+    EXPECT_EQ(InOrder(tree), Range(0, 40));
+    ExpectValid(tree);
+  }
+}
+
+TEST(RedBlackTreeAllocationTest, FailedInitLeavesUninitializedTree) {
+  for (Int k = 1;; ++k) {
+    Fixture<> fixture;
+    IntTree& tree = fixture.tree;
+    FailAllocationAfter(k);
+    const Result<void> result = tree.Init();
+    FailAllocationAfter(0);
+    if (result.IsOk()) {
+      EXPECT_EQ(k, 3) << "Init allocates the sentinel and the header";
+      break;
+    }
+    EXPECT_EQ(result.GetError().Class(), OutOfMemoryError);
+    EXPECT_FALSE(tree.IsInitialized());
+    ASSERT_TRUE(tree.Init());
+    InsertAll(tree, {2, 1});
+    ExpectValid(tree);
+  }
+}
+
+TEST(RedBlackTreeAllocationTest, EraseAndIterationDoNotAllocate) {
+  Fixture<> fixture;
+  IntTree& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  InsertAll(tree, ShuffledRange(500, 3));
+  FailAllocationAfter(1);
+  EXPECT_EQ(InOrder(tree), Range(0, 500));
+  for (const Int key : ShuffledRange(500, 4)) {
+    Bool erased = false;
+    ASSERT_TRUE(tree.Erase(key, erased));
+  }
+  EXPECT_FALSE(AllocationFailureDelivered());
+  FailAllocationAfter(0);
+  ExpectValid(tree);
+}
+
+struct TextCase {
+  std::vector<Int> keys;
+  const char* text;
+};
+
+class SortedSetTextTest : public testing::TestWithParam<TextCase> {};
+
+TEST_P(SortedSetTextTest, KeysAscendSeparatedByOneBlank) {
+  SortedSet<Int> set;
+  ASSERT_TRUE(set.Init());
+  for (const Int key : GetParam().keys) ASSERT_TRUE(set.Insert(key));
+  const Result<String> text = set.ToString();
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text.Value().View(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SortedSetTextTest,
+                         testing::Values(TextCase{{4, 2, 3, 1}, "1 2 3 4"}, TextCase{{1, 2, 3, 4}, "1 2 3 4"},
+                                         TextCase{{}, ""}, TextCase{{5, 5, 5}, "5"},
+                                         TextCase{{0, -3, 12, -1}, "-3 -1 0 12"}));
+
+TEST(SortedSetTest, FloatKeysUseTheirOwnTextForm) {
+  SortedSet<Float> set;
+  ASSERT_TRUE(set.Init());
+  for (const Float key : {0.5, -1.25, 3.0}) ASSERT_TRUE(set.Insert(key));
+  EXPECT_EQ(set.ToString().Value().View(), "-1.25 0.5 3");
+}
+
+TEST(SortedSetTest, SetOperationsMatchModel) {
+  SortedSet<Int> set;
+  ASSERT_TRUE(set.Init());
+  std::set<Int> model;
+  std::mt19937 random(11);
+  for (Int step = 0; step < 2000 / sizeScale; ++step) {
+    const Int key = static_cast<Int>(random() % 50);
+    if (random() % 2 == 0) {
+      ASSERT_EQ(set.Insert(key).Value()->key, key);
+      model.insert(key);
+    } else {
+      ASSERT_EQ(set.Erase(key).Value(), model.erase(key) == 1);
+    }
+    ASSERT_EQ(set.Contains(key).Value(), model.contains(key));
+    ASSERT_EQ(set.GetCount(), static_cast<Int>(model.size()));
+  }
+  ExpectValid(set.GetTree());
+  EXPECT_EQ(InOrder(set.GetTree()), std::vector<Int>(model.begin(), model.end()));
+}
+
+TEST(SortedSetTest, TextUnderAllocationFailure) {
+  SortedSet<Int> set;
+  ASSERT_TRUE(set.Init());
+  for (const Int key : Range(0, 300)) ASSERT_TRUE(set.Insert(key));
+  std::string expected;
+  for (const Int key : Range(0, 300)) expected += (key == 0 ? "" : " ") + std::to_string(key);
+  for (Int k = 1;; ++k) {
+    FailAllocationAfter(k);
+    const Result<String> text = set.ToString();
+    FailAllocationAfter(0);
+    if (text.IsOk()) {
+      EXPECT_EQ(text.Value().View(), expected);
+      break;
+    }
+    EXPECT_EQ(text.GetError().Class(), OutOfMemoryError);
+  }
+}
 
 // The self-tests the module enters into the unit-test registry.
 std::vector<Record> RegisteredSelfTests() {

@@ -253,16 +253,23 @@ class ExactArithmetic {
     return h;
   }
 
+  // e * (x^2 + y^2) exactly; e should be compressed.
+  template <int N>
+  Expansion<8 * N> ScaleBySquares(const Expansion<N>& e, Float x, Float y) const {
+    return Sum(Scale(Compressed(Scale(e, x)), x), Scale(Compressed(Scale(e, y)), y));
+  }
+
   // e * (x^2 + y^2) exactly.
   template <int N>
   Expansion<8 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y) const {
-    return Sum(Scale(Compressed(Scale(e, x)), x), Scale(Compressed(Scale(e, y)), y));
+    return ScaleBySquares(Compressed(e), x, y);
   }
 
   // e * (x^2 + y^2 + z^2) exactly.
   template <int N>
   Expansion<12 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y, Float z) const {
-    return Sum(ScaleByLift(e, x, y), Scale(Compressed(Scale(e, z)), z));
+    const Expansion<N> compressed = Compressed(e);
+    return Sum(ScaleBySquares(compressed, x, y), Scale(Compressed(Scale(compressed, z)), z));
   }
 
   // e1 * z1 + e2 * z2 + e3 * z3 for three four-component expansions.
@@ -591,12 +598,12 @@ Float insphereadapt(const PredicateContext& context, const Vector& a, const Vect
   const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
   const Float aey = a.y - e.y, bey = b.y - e.y, cey = c.y - e.y, dey = d.y - e.y;
   const Float aez = a.z - e.z, bez = b.z - e.z, cez = c.z - e.z, dez = d.z - e.z;
-  const Expansion<4> ab = arith.ProductDiff(aex, bey, bex, aey);
-  const Expansion<4> bc = arith.ProductDiff(bex, cey, cex, bey);
-  const Expansion<4> cd = arith.ProductDiff(cex, dey, dex, cey);
-  const Expansion<4> da = arith.ProductDiff(dex, aey, aex, dey);
-  const Expansion<4> ac = arith.ProductDiff(aex, cey, cex, aey);
-  const Expansion<4> bd = arith.ProductDiff(bex, dey, dex, bey);
+  const Expansion<4> ab = Compressed(arith.ProductDiff(aex, bey, bex, aey));
+  const Expansion<4> bc = Compressed(arith.ProductDiff(bex, cey, cex, bey));
+  const Expansion<4> cd = Compressed(arith.ProductDiff(cex, dey, dex, cey));
+  const Expansion<4> da = Compressed(arith.ProductDiff(dex, aey, aex, dey));
+  const Expansion<4> ac = Compressed(arith.ProductDiff(aex, cey, cex, aey));
+  const Expansion<4> bd = Compressed(arith.ProductDiff(bex, dey, dex, bey));
   // Each corner's lift times the signed orientation of the other three.
   const Expansion<288> adet = arith.ScaleByLift(arith.ScaledSum(cd, -bez, bd, cez, bc, -dez), aex, aey, aez);
   const Expansion<288> bdet = arith.ScaleByLift(arith.ScaledSum(da, cez, ac, dez, cd, aez), bex, bey, bez);

@@ -53,8 +53,11 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 
 }  // namespace predicates_internal
 
+// The filters below are forced inline: they are the common case and only a few dozen operations,
+// while the slow paths stay out of line.
 // > 0 when a, b, c turn counter-clockwise, < 0 clockwise, 0 collinear.
-inline Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c) {
+[[gnu::always_inline]] inline Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
+                                             const Vector2d& c) {
   const Float detLeft = (a.x - c.x) * (b.y - c.y);
   const Float detRight = (a.y - c.y) * (b.x - c.x);
   const Float det = detLeft - detRight;
@@ -66,8 +69,8 @@ inline Float orient2d(const PredicateContext& context, const Vector2d& a, const 
 }
 
 // > 0 when d lies inside the circle through a, b, c (counter-clockwise), 0 when cocircular.
-inline Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
-                      const Vector2d& d) {
+[[gnu::always_inline]] inline Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
+                                             const Vector2d& c, const Vector2d& d) {
   const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
   const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
   const Float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
@@ -86,8 +89,8 @@ inline Float incircle(const PredicateContext& context, const Vector2d& a, const 
 }
 
 // Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
-inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
-                      const Vector& d) {
+[[gnu::always_inline]] inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b,
+                                             const Vector& c, const Vector& d) {
   const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
   const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
   const Float adz = a.z - d.z, bdz = b.z - d.z, cdz = c.z - d.z;
@@ -104,8 +107,8 @@ inline Float orient3d(const PredicateContext& context, const Vector& a, const Ve
 }
 
 // > 0 when e lies inside the sphere through a, b, c, d with orient3d(a, b, c, d) > 0, 0 when cospherical.
-inline Float insphere(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
-                      const Vector& d, const Vector& e) {
+[[gnu::always_inline]] inline Float insphere(const PredicateContext& context, const Vector& a, const Vector& b,
+                                             const Vector& c, const Vector& d, const Vector& e) {
   const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
   const Float aey = a.y - e.y, bey = b.y - e.y, cey = c.y - e.y, dey = d.y - e.y;
   const Float aez = a.z - e.z, bez = b.z - e.z, cez = c.z - e.z, dez = d.z - e.z;

@@ -77,7 +77,6 @@ class RedBlackTree {
     if (header_ == nullptr) return ZEMOX_ERROR(IllegalStateError, "@: Attempting to reset an uninitialized tree.");
     ReleaseSubtree(header_->left);
     header_->left = header_->right = nil_;
-    nil_->parent = nil_;
     count_ = 0;
     first_ = last_ = nil_;
     firstValid_ = lastValid_ = 1;
@@ -109,6 +108,7 @@ class RedBlackTree {
     return Link(key, position, order, "InsertInPosition");
   }
 
+  // Removes the node; the other nodes keep their addresses and keys.
   Result<void> Erase(Node* node) {
     if (node == nullptr) return ZEMOX_ERROR(IllegalArgumentError, "@: Attempting to delete a null node.");
     Node* spliced = node->left == nil_ || node->right == nil_ ? node : Extreme(node->right, &Node::left);

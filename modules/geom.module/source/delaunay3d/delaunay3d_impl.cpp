@@ -1,0 +1,338 @@
+#include "delaunay3d/delaunay3d_impl.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "zemox/jobs.h"
+
+namespace zemox {
+namespace {
+
+Bool IsFinite(const Vector& point) {
+  return std::isfinite(point.x) && std::isfinite(point.y) && std::isfinite(point.z);
+}
+
+Bool IsEmpty(const Box3D& box) { return !(box.max.x >= box.min.x && box.max.y >= box.min.y && box.max.z >= box.min.z); }
+
+Float DistanceSquared(const Vector& a, const Vector& b) {
+  const Vector d = a - b;
+  return Dot(d, d);
+}
+
+// Tetrahedron indices are 32-bit and storage is reserved at 12 tetrahedra per point, which bounds
+// the number of points one object can hold.
+constexpr Int maxPointCount = INT32_MAX / 12;
+
+}  // namespace
+
+Result<void> Delaunay3DImpl::CheckReady(const char* operation) const {
+  if (!initialized_)
+    return ZEMOX_ERROR_IN(operation, IllegalStateError,
+                          "@: The tetrahedralization is not initialized; call Init first.");
+  if (tetrahedronCount_ == 0 || points_.GetCount() < 4)
+    return ZEMOX_ERROR_IN(operation, IllegalStateError,
+                          "@: The tetrahedralization was flushed; call Reset or Init before using it again.");
+  return OK();
+}
+
+// Points 0 to 3 become the enclosing corners (placed by the next add) and tetrahedron 0 spans them.
+Result<void> Delaunay3DImpl::BuildBaseState() {
+  tetrahedrons_.Flush();
+  tetrahedronCount_ = 0;
+  ZEMOX_TRY(tetrahedrons_.EnsureCapacity(16));
+  ZEMOX_TRY(points_.EnsureCapacity(points_.GetCount() + 4));
+  ZEMOX_TRY(pointToTet_.EnsureCapacity(4));
+  ZEMOX_TRY(tetrahedrons_.Resize(1));
+  for (Int i = 0; i < 4; ++i) static_cast<void>(points_.Append(Vector{}));
+  tetrahedrons_[0] = Tetrahedron(0, 1, 2, 3, -1, -1, -1, -1);
+  tetrahedronCount_ = 1;
+  pointToTet_.Reset();
+  for (Int i = 0; i < 4; ++i) static_cast<void>(pointToTet_.Append(0));
+  PrepareContext();
+  return OK();
+}
+
+// The static filters scale with the corner coordinates as they are (not their magnitudes); a
+// corner box that is empty on some axis only arises from non-finite corners and gives zero filters.
+void Delaunay3DImpl::PrepareContext() {
+  Box3D corners;
+  for (Int i = 0; i < 4 && i < points_.GetCount(); ++i) {
+    const Vector& corner = points_[i];
+    corners.min = {std::fmin(corners.min.x, corner.x), std::fmin(corners.min.y, corner.y),
+                   std::fmin(corners.min.z, corner.z)};
+    corners.max = {std::fmax(corners.max.x, corner.x), std::fmax(corners.max.y, corner.y),
+                   std::fmax(corners.max.z, corner.z)};
+  }
+  const Vector magnitudes = IsEmpty(corners) ? Vector{} : corners.max;
+  exactinit(context_, 0, 0, magnitudes.x, magnitudes.y, magnitudes.z);
+}
+
+void Delaunay3DImpl::GrowBounds(const Vector& point) {
+  if (point.x < bounds_.min.x) bounds_.min.x = point.x;
+  if (point.y < bounds_.min.y) bounds_.min.y = point.y;
+  if (point.z < bounds_.min.z) bounds_.min.z = point.z;
+  if (point.x > bounds_.max.x) bounds_.max.x = point.x;
+  if (point.y > bounds_.max.y) bounds_.max.y = point.y;
+  if (point.z > bounds_.max.z) bounds_.max.z = point.z;
+}
+
+// A regular tetrahedron around the bounding sphere of bounds, with room to spare; the tolerances of
+// the flip classification grow with the size of the set, since its coordinates are not exact.
+void Delaunay3DImpl::UpdateEnclosingTetrahedron() {
+  Vector centre;
+  Vector half = bounds_.max;
+  if (!IsEmpty(bounds_)) {
+    centre = (bounds_.min + bounds_.max) * 0.5;
+    half = bounds_.max - centre;
+  }
+  const Float r = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
+  const Float f = enclosingScale_ * (r / -0.3333330225);
+  points_[0] = {centre.x + 0.816497 * f, centre.y, centre.z - 0.57735 * f};
+  points_[1] = {centre.x, centre.y + 0.816497 * f, centre.z + 0.57735 * f};
+  points_[2] = {centre.x - 0.816497 * f, centre.y, centre.z - 0.57735 * f};
+  points_[3] = {centre.x, centre.y - 0.816497 * f, centre.z + 0.57735 * f};
+  const Float t = ((r - 1000.0) * 9000.0) / 9000.0 + 1.0;
+  baryEpsilon_ = t > 1.0 ? t * 1e-5 : 1e-5;
+  lineEpsilon_ = t > 1.0 ? t * 1e-10 : 1e-10;
+}
+
+// Splits and flips take new tetrahedra from the end of the storage; when it is full it doubles.
+Result<void> Delaunay3DImpl::ReserveTetrahedrons(Int extra) {
+  Int length = tetrahedrons_.GetCount();
+  if (tetrahedronCount_ + extra <= length) return OK();
+  while (tetrahedronCount_ + extra > length) length = length == 0 ? 16 : length * 2;
+  return tetrahedrons_.Resize(length);
+}
+
+// Room for the pushes of one split or flip, taken before the change so that a failing allocation
+// never leaves a half-linked tetrahedralisation behind.
+Result<void> Delaunay3DImpl::ReserveFlipStack(Int extra) {
+  const Int needed = flipStack_.GetCount() + extra;
+  Int capacity = flipStack_.GetCapacity();
+  if (needed <= capacity) return OK();
+  while (capacity < needed) capacity = capacity == 0 ? 16 : ((capacity * 3 + 3) / 2 + 15) / 16 * 16;
+  return flipStack_.EnsureCapacity(capacity);
+}
+
+void Delaunay3DImpl::Push(Int32 tetrahedron) {
+  // Cannot fail: ReserveFlipStack made room before the change.
+  static_cast<void>(flipStack_.Append(tetrahedron));
+}
+
+Result<void> Delaunay3DImpl::CopyFrom(const Delaunay3DImpl& src) {
+  if (&src == this) return OK();
+  BaseArray<Tetrahedron> tetrahedrons;
+  BaseArray<Vector> points;
+  BaseArray<Int32> pointToTet;
+  BaseArray<Int32> flipStack;
+  ZEMOX_TRY(tetrahedrons.CopyFrom(src.tetrahedrons_.ToBlock()));
+  ZEMOX_TRY(points.CopyFrom(src.points_.ToBlock()));
+  ZEMOX_TRY(pointToTet.CopyFrom(src.pointToTet_.ToBlock()));
+  ZEMOX_TRY(flipStack.CopyFrom(src.flipStack_.ToBlock()));
+  lineEpsilon_ = src.lineEpsilon_;
+  baryEpsilon_ = src.baryEpsilon_;
+  vertexEpsilonSq_ = src.vertexEpsilonSq_;
+  workSpace_ = src.workSpace_;
+  bounds_ = src.bounds_;
+  pendingCount_ = src.pendingCount_;
+  insertedCount_ = src.insertedCount_;
+  tetrahedrons_ = std::move(tetrahedrons);
+  tetrahedronCount_ = src.tetrahedronCount_;
+  points_ = std::move(points);
+  pointToTet_ = std::move(pointToTet);
+  flipStack_ = std::move(flipStack);
+  initialized_ = src.initialized_;
+  context_ = src.context_;
+  statistics_ = src.statistics_;
+  return OK();
+}
+
+// A second Init starts over: the points of an earlier run would otherwise stay behind as
+// unreachable entries after the new corners.
+Result<void> Delaunay3DImpl::Init(const Box3D& workSpace) {
+  if (!IsFinite(workSpace.min) || !IsFinite(workSpace.max))
+    return ZEMOX_ERROR(IllegalArgumentError, "@: The work space has a non-finite coordinate.");
+  points_.Reset();
+  ZEMOX_TRY(BuildBaseState());
+  workSpace_ = workSpace;
+  bounds_ = workSpace;
+  pendingCount_ = 0;
+  insertedCount_ = 0;
+  flipStack_.Reset();
+  initialized_ = true;
+  return OK();
+}
+
+Result<void> Delaunay3DImpl::AddPointsIntoTetrahedralization(Block<const Vector> newPointsIn) {
+  ZEMOX_TRY(CheckReady("AddPointsIntoTetrahedralization"));
+  // Adding nothing changes nothing; the point-to-tetrahedron table in particular keeps its entries.
+  if (newPointsIn.IsEmpty()) return OK();
+  for (Int i = 0; i < newPointsIn.GetCount(); ++i) {
+    if (!IsFinite(newPointsIn[i]))
+      return ZEMOX_ERROR(IllegalArgumentError, "@: Point @ has a non-finite coordinate.", i);
+  }
+  const Int k = newPointsIn.GetCount();
+  const Int n = points_.GetCount();
+  const Int pending = pendingCount_ + k;
+  if (pending + n > maxPointCount)
+    return ZEMOX_ERROR(IllegalArgumentError, "@: @ points exceed the limit of @.", pending + n, maxPointCount);
+  ZEMOX_TRY(points_.EnsureCapacity(n + k));
+  ZEMOX_TRY(tetrahedrons_.Resize(std::max<Int>(12 * (pending + n), tetrahedronCount_)));
+  ZEMOX_TRY(pointToTet_.Resize(pending + n));
+  static_cast<void>(points_.Resize(n + k));
+  pendingCount_ = pending;
+  for (Int32& entry : pointToTet_) entry = -1;
+  for (Int i = 0; i < 4; ++i) pointToTet_[i] = 0;
+  for (const Vector& point : newPointsIn) GrowBounds(point);
+  UpdateEnclosingTetrahedron();
+  for (Int i = 0; i < k; ++i) points_[n + i] = newPointsIn[i];
+  return OK();
+}
+
+Result<void> Delaunay3DImpl::AddPointIntoTetrahedralization(const Vector& newPointIn) {
+  ZEMOX_TRY(CheckReady("AddPointIntoTetrahedralization"));
+  if (!IsFinite(newPointIn)) return ZEMOX_ERROR(IllegalArgumentError, "@: The point has a non-finite coordinate.");
+  const Int n = points_.GetCount();
+  if (n + 1 > maxPointCount)
+    return ZEMOX_ERROR(IllegalArgumentError, "@: @ points exceed the limit of @.", n + 1, maxPointCount);
+  ZEMOX_TRY(points_.EnsureCapacity(n + 1));
+  ZEMOX_TRY(tetrahedrons_.Resize(std::max<Int>(12 * (n + 1), tetrahedronCount_)));
+  ZEMOX_TRY(pointToTet_.Resize(n + 1));
+  static_cast<void>(points_.Append(newPointIn));
+  pendingCount_ += 1;
+  GrowBounds(newPointIn);
+  UpdateEnclosingTetrahedron();
+  return OK();
+}
+
+Result<void> Delaunay3DImpl::CalculateDelaunayTetrahedralization() {
+  ZEMOX_TRY(CheckReady("CalculateDelaunayTetrahedralization"));
+  PrepareContext();
+  const Int pointCount = points_.GetCount();
+  if (pointCount < 5) return OK();
+  for (Int i = 0; i < pendingCount_; ++i) {
+    const Job* job = GetCurrentJob();
+    if (job != nullptr && job->IsCancelled()) return ZEMOX_ERROR(ThreadCancelledError);
+    ZEMOX_TRY(InsertPoint(static_cast<Int32>(pointCount - 1 - i)));
+  }
+  pendingCount_ = 0;
+  return tetrahedrons_.Resize(tetrahedronCount_);
+}
+
+// Pending points are released together with the points, so the pending count restarts at zero; the
+// point-to-tetrahedron table keeps only the corners, which a single add does not reset.
+Result<void> Delaunay3DImpl::Reset() {
+  if (!initialized_)
+    return ZEMOX_ERROR(IllegalStateError, "@: The tetrahedralization is not initialized; call Init first.");
+  insertedCount_ = 0;
+  points_.Flush();
+  ZEMOX_TRY(BuildBaseState());
+  bounds_ = workSpace_;
+  pendingCount_ = 0;
+  flipStack_.Reset();
+  return OK();
+}
+
+Float Delaunay3DImpl::OrientDet(const Vector& planePointA, const Vector& planePointB, const Vector& planePointC,
+                                const Vector& testPoint) const {
+  return orient3d(context_, planePointA, planePointB, planePointC, testPoint);
+}
+
+// Frees the memory only. The tetrahedron count drops to zero with its storage, which makes the
+// other calls refuse to run until Reset or Init rebuilds the base state.
+void Delaunay3DImpl::Flush() {
+  tetrahedrons_.Flush();
+  points_.Flush();
+  pointToTet_.Flush();
+  flipStack_.Flush();
+  tetrahedronCount_ = 0;
+}
+
+// One step of the walk. A query within the vertex tolerance of a vertex stops the walk as found but
+// clears `found`: it is an existing point.
+INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1,
+                                      Int32& onFace2, Bool& found) const {
+  const Tetrahedron& tet = tetrahedrons_[tetrahedron];
+  for (Int32 vertex : tet.v) {
+    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) {
+      found = false;
+      return INSIDETEST::INSIDE;
+    }
+  }
+  Int32 zeroSlots[4];
+  Int32 zeroCount = 0;
+  for (Int32 slot = 0; slot < 4; ++slot) {
+    const Int32* face = Tetrahedron::faceSlots[slot];
+    const Float orientation =
+        orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query);
+    if (orientation < 0.0) {
+      next = tet.n[slot];
+      return INSIDETEST::OUTSIDE;
+    }
+    if (orientation == 0.0) zeroSlots[zeroCount++] = slot;
+  }
+  if (zeroCount == 0) return INSIDETEST::INSIDE;
+  for (Int32 i = 0; i < zeroCount; ++i) (onFace1 == -1 ? onFace1 : onFace2) = zeroSlots[i];
+  return INSIDETEST::INSIDE_ON;
+}
+
+// Walks from the middle of the storage towards the query; false when the query coincides with a
+// vertex, leaves the enclosing tetrahedron or the step bound runs out.
+Bool Delaunay3DImpl::Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const {
+  Int32 current = tetrahedronCount_ / 2;
+  Bool found = true;
+  const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
+  for (Int steps = 1;; ++steps) {
+    Int32 next = -1;
+    if (LocateStep(current, query, next, onFace1, onFace2, found) != INSIDETEST::OUTSIDE) {
+      foundTetIndex = current;
+      return found;
+    }
+    if (steps >= stepLimit || next == -1) return false;
+    current = next;
+  }
+}
+
+Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, const Vector& query) const {
+  const Tetrahedron& tet = tetrahedrons_[tetrahedron];
+  for (Int32 vertex : tet.v) {
+    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) return -1;
+  }
+  for (Int32 slot = 0; slot < 4; ++slot) {
+    const Int32* face = Tetrahedron::faceSlots[slot];
+    if (orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query) < 0.0)
+      return tet.n[slot];
+  }
+  return -1;
+}
+
+Bool Delaunay3DImpl::Walk(const Vector& query, Int32& foundTetIndex) const {
+  Int32 current = tetrahedronCount_ / 2;
+  const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
+  for (Int steps = 0; steps < stepLimit; ++steps) {
+    const Int32 next = NextTowards(current, query);
+    if (next == -1) {
+      foundTetIndex = current;
+      return true;
+    }
+    current = next;
+  }
+  return false;
+}
+
+Result<Bool> Delaunay3DImpl::FindTetIndexContainingPoint(const Vector& point, Int32& foundTetIndex, Int32& onFace1,
+                                                         Int32& onFace2) const {
+  ZEMOX_TRY(CheckReady("FindTetIndexContainingPoint"));
+  if (!IsFinite(point)) return ZEMOX_ERROR(IllegalArgumentError, "@: The point has a non-finite coordinate.");
+  return Locate(point, foundTetIndex, onFace1, onFace2);
+}
+
+Result<Bool> Delaunay3DImpl::FindTetContainingPoint(const Vector& point, Int32& foundTetIndex) const {
+  ZEMOX_TRY(CheckReady("FindTetContainingPoint"));
+  if (!IsFinite(point)) return ZEMOX_ERROR(IllegalArgumentError, "@: The point has a non-finite coordinate.");
+  return Walk(point, foundTetIndex);
+}
+
+}  // namespace zemox

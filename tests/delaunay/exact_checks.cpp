@@ -1,0 +1,234 @@
+#include "exact_checks.h"
+
+#include <gmpxx.h>
+
+#include <cmath>
+#include <string>
+
+namespace zemox::testing {
+namespace {
+
+int Sign(const mpq_class& value) { return sgn(value); }
+int Sign(double value) { return (value > 0.0) - (value < 0.0); }
+
+template <typename T>
+T Det3(const T m[3][3]) {
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Determinant of the rows (x, y, z, x^2 + y^2 + z^2) by expansion along the last column.
+template <typename T>
+T LiftedDet(const T rows[4][4]) {
+  T result = 0;
+  for (int skip = 0; skip < 4; ++skip) {
+    T minor[3][3];
+    for (int r = 0, k = 0; r < 4; ++r) {
+      if (r == skip) continue;
+      for (int c = 0; c < 3; ++c) minor[k][c] = rows[r][c];
+      ++k;
+    }
+    const T term = rows[skip][3] * Det3(minor);
+    result = (skip % 2 == 0) ? T(result - term) : T(result + term);
+  }
+  return result;
+}
+
+template <typename T>
+T AbsDet3(const T m[3][3]) {
+  using std::fabs;
+  return fabs(m[0][0]) * (fabs(m[1][1] * m[2][2]) + fabs(m[1][2] * m[2][1])) +
+         fabs(m[0][1]) * (fabs(m[1][0] * m[2][2]) + fabs(m[1][2] * m[2][0])) +
+         fabs(m[0][2]) * (fabs(m[1][0] * m[2][1]) + fabs(m[1][1] * m[2][0]));
+}
+
+double LiftedPermanent(const double rows[4][4]) {
+  double result = 0;
+  for (int skip = 0; skip < 4; ++skip) {
+    double minor[3][3];
+    for (int r = 0, k = 0; r < 4; ++r) {
+      if (r == skip) continue;
+      for (int c = 0; c < 3; ++c) minor[k][c] = rows[r][c];
+      ++k;
+    }
+    result += std::fabs(rows[skip][3]) * AbsDet3(minor);
+  }
+  return result;
+}
+
+}  // namespace
+
+int ExactOrient3d(const Vector& a, const Vector& b, const Vector& c, const Vector& d) {
+  const Vector* p[3] = {&a, &b, &c};
+  double m[3][3];
+  for (int i = 0; i < 3; ++i) m[i][0] = p[i]->x - d.x, m[i][1] = p[i]->y - d.y, m[i][2] = p[i]->z - d.z;
+  const double det = Det3(m);
+  if (std::fabs(det) > 1e-12 * AbsDet3(m)) return Sign(det);
+  mpq_class q[3][3];
+  for (int i = 0; i < 3; ++i) {
+    q[i][0] = mpq_class(p[i]->x) - d.x;
+    q[i][1] = mpq_class(p[i]->y) - d.y;
+    q[i][2] = mpq_class(p[i]->z) - d.z;
+  }
+  return Sign(Det3(q));
+}
+
+// The lifted determinant of the rows (p - e, |p - e|^2) is positive when e lies inside the sphere
+// through positively oriented (a, b, c, d).
+int ExactInsphere(const Vector& a, const Vector& b, const Vector& c, const Vector& d, const Vector& e) {
+  const Vector* p[4] = {&a, &b, &c, &d};
+  double rows[4][4];
+  for (int i = 0; i < 4; ++i) {
+    const double x = p[i]->x - e.x, y = p[i]->y - e.y, z = p[i]->z - e.z;
+    rows[i][0] = x, rows[i][1] = y, rows[i][2] = z, rows[i][3] = x * x + y * y + z * z;
+  }
+  const double det = LiftedDet(rows);
+  if (std::fabs(det) > 1e-11 * LiftedPermanent(rows)) return Sign(det);
+  mpq_class q[4][4];
+  for (int i = 0; i < 4; ++i) {
+    q[i][0] = mpq_class(p[i]->x) - e.x;
+    q[i][1] = mpq_class(p[i]->y) - e.y;
+    q[i][2] = mpq_class(p[i]->z) - e.z;
+    q[i][3] = q[i][0] * q[i][0] + q[i][1] * q[i][1] + q[i][2] * q[i][2];
+  }
+  return Sign(LiftedDet(q));
+}
+
+namespace {
+
+using ::testing::AssertionFailure;
+using ::testing::AssertionResult;
+using ::testing::AssertionSuccess;
+
+std::string Describe(Int index, const Tetrahedron& tet) {
+  std::string text = "tetrahedron " + std::to_string(index) + " (";
+  for (int i = 0; i < 4; ++i) text += std::to_string(tet.v[i]) + (i < 3 ? " " : "; ");
+  for (int i = 0; i < 4; ++i) text += std::to_string(tet.n[i]) + (i < 3 ? " " : ")");
+  return text;
+}
+
+Bool SameFace(const Tetrahedron& t, int slotT, const Tetrahedron& u, int slotU) {
+  Int32 a[3], b[3];
+  t.GetFaceVertices(slotT, a[0], a[1], a[2]);
+  u.GetFaceVertices(slotU, b[0], b[1], b[2]);
+  for (Int32 x : a)
+    if (x != b[0] && x != b[1] && x != b[2]) return false;
+  return true;
+}
+
+AssertionResult CheckStructure(Block<const Tetrahedron> tets, Block<const Vector> points) {
+  const Int count = tets.GetCount();
+  Int hullFaces = 0;
+  for (Int i = 0; i < count; ++i) {
+    const Tetrahedron& tet = tets[i];
+    for (int k = 0; k < 4; ++k) {
+      if (tet.v[k] < 0 || tet.v[k] >= points.GetCount())
+        return AssertionFailure() << Describe(i, tet) << ": bad vertex";
+      for (int l = 0; l < k; ++l)
+        if (tet.v[k] == tet.v[l]) return AssertionFailure() << Describe(i, tet) << ": repeated vertex";
+    }
+    if (ExactOrient3d(points[tet.v[0]], points[tet.v[1]], points[tet.v[2]], points[tet.v[3]]) <= 0)
+      return AssertionFailure() << Describe(i, tet) << ": orientation not positive";
+    for (int slot = 0; slot < 4; ++slot) {
+      const Int32 u = tet.n[slot];
+      if (u == -1) {
+        Int32 a = -1, b = -1, c = -1;
+        tet.GetFaceVertices(slot, a, b, c);
+        if (a > 3 || b > 3 || c > 3) return AssertionFailure() << Describe(i, tet) << ": inner face without neighbour";
+        ++hullFaces;
+        continue;
+      }
+      if (u < 0 || u >= count || u == i) return AssertionFailure() << Describe(i, tet) << ": bad neighbour";
+      const int back = tets[u].GetNeighborSlot(static_cast<Int32>(i));
+      if (back < 0)
+        return AssertionFailure() << Describe(i, tet) << ": " << Describe(u, tets[u]) << " has no link back";
+      if (!SameFace(tet, slot, tets[u], back))
+        return AssertionFailure() << Describe(i, tet) << " and " << Describe(u, tets[u]) << ": shared faces differ";
+    }
+  }
+  if (hullFaces != 4) return AssertionFailure() << hullFaces << " faces without neighbour instead of 4";
+  return AssertionSuccess();
+}
+
+AssertionResult CheckDelaunay(Block<const Tetrahedron> tets, Block<const Vector> points, Bool globally,
+                              const std::vector<Bool>& isVertex) {
+  for (Int i = 0; i < tets.GetCount(); ++i) {
+    const Tetrahedron& tet = tets[i];
+    const Vector& a = points[tet.v[0]];
+    const Vector& b = points[tet.v[1]];
+    const Vector& c = points[tet.v[2]];
+    const Vector& d = points[tet.v[3]];
+    for (int slot = 0; slot < 4; ++slot) {
+      const Int32 u = tet.n[slot];
+      if (u == -1) continue;
+      const Int32 apex = tets[u].GetVertexOppositeNeighbor(static_cast<Int32>(i));
+      if (ExactInsphere(a, b, c, d, points[apex]) > 0)
+        return AssertionFailure() << Describe(i, tet) << ": apex " << apex << " of neighbour " << u
+                                  << " lies inside the circumsphere";
+    }
+    if (!globally) continue;
+    for (Int p = 0; p < points.GetCount(); ++p) {
+      if (!isVertex[p] || tet.HasVertex(static_cast<Int32>(p))) continue;
+      if (ExactInsphere(a, b, c, d, points[p]) > 0)
+        return AssertionFailure() << Describe(i, tet) << ": point " << p << " lies inside the circumsphere";
+    }
+  }
+  return AssertionSuccess();
+}
+
+// Positive tetrahedra that are correctly linked and fill the enclosing tetrahedron's volume cannot
+// overlap.
+AssertionResult CheckVolume(Block<const Tetrahedron> tets, Block<const Vector> points) {
+  auto volume = [&](Int32 a, Int32 b, Int32 c, Int32 d) {
+    return Dot(points[a] - points[d], Cross(points[b] - points[d], points[c] - points[d]));
+  };
+  long double sum = 0;
+  for (const Tetrahedron& tet : tets) sum += volume(tet.v[0], tet.v[1], tet.v[2], tet.v[3]);
+  const double whole = volume(0, 1, 2, 3);
+  if (std::fabs(static_cast<double>(sum) - whole) > 1e-9 * std::fabs(whole))
+    return AssertionFailure() << "volumes sum to " << static_cast<double>(sum) << " instead of " << whole;
+  return AssertionSuccess();
+}
+
+AssertionResult CheckPoints(Block<const Tetrahedron> tets, Block<const Vector> points, Block<const Int32> pointToTet,
+                            const ValidationOptions& options, const std::vector<Bool>& isVertex) {
+  if (pointToTet.GetCount() < points.GetCount())
+    return AssertionFailure() << "point table has " << pointToTet.GetCount() << " entries for " << points.GetCount();
+  for (Int p = 0; p < points.GetCount(); ++p) {
+    const Int32 entry = pointToTet[p];
+    if (p < 4 && !options.checkCornerEntries) continue;
+    if (entry != -1 && (entry < 0 || entry >= tets.GetCount() || !tets[entry].HasVertex(static_cast<Int32>(p))))
+      return AssertionFailure() << "point " << p << " maps to tetrahedron " << entry << " which does not hold it";
+    if (isVertex[p] && entry == -1 && options.requireVertexEntries)
+      return AssertionFailure() << "vertex " << p << " has no table entry";
+    if (p < options.firstAddedPoint || isVertex[p]) continue;
+    if (entry != -1) return AssertionFailure() << "point " << p << " is no vertex but maps to " << entry;
+    Bool nearVertex = false;
+    for (Int q = 0; q < points.GetCount() && !nearVertex; ++q) {
+      const Vector delta = points[p] - points[q];
+      nearVertex = isVertex[q] && Dot(delta, delta) < 1e-7;
+    }
+    if (!nearVertex) return AssertionFailure() << "point " << p << " is missing from the tetrahedralisation";
+  }
+  return AssertionSuccess();
+}
+
+}  // namespace
+
+AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tets, Block<const Vector> points,
+                                          Block<const Int32> pointToTet, const ValidationOptions& options) {
+  AssertionResult structure = CheckStructure(tets, points);
+  if (!structure) return structure;
+  std::vector<Bool> isVertex(points.GetCount(), false);
+  for (const Tetrahedron& tet : tets)
+    for (Int32 v : tet.v) isVertex[v] = true;
+  AssertionResult volume = CheckVolume(tets, points);
+  if (!volume) return volume;
+  if (options.checkDelaunay) {
+    AssertionResult delaunay = CheckDelaunay(tets, points, options.checkGlobally, isVertex);
+    if (!delaunay) return delaunay;
+  }
+  return CheckPoints(tets, points, pointToTet, options, isVertex);
+}
+
+}  // namespace zemox::testing
