@@ -4,6 +4,8 @@
 
 #include "predicates.h"
 
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 namespace zemox {
@@ -74,6 +76,13 @@ Expansion<4> TwoTwoDiff(Float a1, Float a0, Float b1, Float b0) {
   return x;
 }
 
+// condition ? a : b without a jump, for an unpredictable condition: compilers tend to turn a
+// choice between two doubles into a branch.
+inline Float Select(bool condition, Float a, Float b) {
+  const std::uint64_t mask = -static_cast<std::uint64_t>(condition);
+  return std::bit_cast<Float>((std::bit_cast<std::uint64_t>(a) & mask) | (std::bit_cast<std::uint64_t>(b) & ~mask));
+}
+
 // h = e + f with zero components removed; h has room for elen + flen components and aliases neither.
 // The comparisons that drive the merge and the zero tests are unpredictable, so both are made
 // without branches: the next component is selected, and a slot is always written but kept only
@@ -86,7 +95,7 @@ int FastExpansionSumZeroelim(int elen, const Float* e, int flen, const Float* f,
     const bool fromE = (fnow > enow) == (fnow > -enow);
     eindex += fromE;
     findex += !fromE;
-    return fromE ? enow : fnow;
+    return Select(fromE, enow, fnow);
   };
   Float q = next();
   Float qnew, hh;
