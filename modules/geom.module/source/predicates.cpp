@@ -4,6 +4,8 @@
 
 #include "predicates.h"
 
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 namespace zemox {
@@ -74,6 +76,13 @@ Expansion<4> TwoTwoDiff(Float a1, Float a0, Float b1, Float b0) {
   return x;
 }
 
+// condition ? a : b without a jump, for an unpredictable condition: compilers tend to turn a
+// choice between two doubles into a branch.
+inline Float Select(bool condition, Float a, Float b) {
+  const std::uint64_t mask = -static_cast<std::uint64_t>(condition);
+  return std::bit_cast<Float>((std::bit_cast<std::uint64_t>(a) & mask) | (std::bit_cast<std::uint64_t>(b) & ~mask));
+}
+
 // h = e + f with zero components removed; h has room for elen + flen components and aliases neither.
 // The comparisons that drive the merge and the zero tests are unpredictable, so both are made
 // without branches: the next component is selected, and a slot is always written but kept only
@@ -86,7 +95,7 @@ int FastExpansionSumZeroelim(int elen, const Float* e, int flen, const Float* f,
     const bool fromE = (fnow > enow) == (fnow > -enow);
     eindex += fromE;
     findex += !fromE;
-    return fromE ? enow : fnow;
+    return Select(fromE, enow, fnow);
   };
   Float q = next();
   Float qnew, hh;
@@ -226,50 +235,56 @@ class ExactArithmetic {
     return x;
   }
 
+  // e * b exactly, zero components removed.
   template <int N>
   Expansion<2 * N> Scale(const Expansion<N>& e, Float b) const {
     Expansion<2 * N> h;
-    Float bhi, blo;
-    Split(b, bhi, blo);
-    Float q, hh;
-    TwoProductPresplit(e.component[0], b, bhi, blo, q, hh);
-    // Zero elimination without branches, as in the sum.
-    int hindex = 0;
-    const auto keep = [&](Float component) {
-      h.component[hindex] = component;
-      hindex += component != 0.0;
-    };
-    keep(hh);
-    for (int i = 1; i < e.length; ++i) {
-      Float product1, product0, sum;
-      TwoProductPresplit(e.component[i], b, bhi, blo, product1, product0);
-      TwoSum(q, product0, sum, hh);
-      keep(hh);
-      FastTwoSum(product1, sum, q, hh);
-      keep(hh);
-    }
-    if (q != 0.0 || hindex == 0) h.component[hindex++] = q;
-    h.length = hindex;
+    h.length = ScaleInto(e.length, e.component, b, h.component);
     return h;
   }
 
-  // e * (x^2 + y^2) exactly; e should be compressed.
-  template <int N>
-  Expansion<8 * N> ScaleBySquares(const Expansion<N>& e, Float x, Float y) const {
-    return Sum(Scale(Compressed(Scale(e, x)), x), Scale(Compressed(Scale(e, y)), y));
+  // e * f exactly: e scaled by each component of f, the partial products summed. Both should be
+  // compressed, f preferably the shorter: the cost grows with the product of the two lengths.
+  template <int N, int M>
+  Expansion<2 * N * M> Product(const Expansion<N>& e, const Expansion<M>& f) const {
+    Expansion<2 * N * M> h;
+    Float partial[2 * N];
+    Float other[2 * N * M];
+    // The buffers alternate with every partial sum; the starting one is chosen so that the last
+    // sum lands in h.
+    Float* sum = h.component;
+    Float* next = other;
+    if (f.length % 2 == 0) std::swap(sum, next);
+    int length = ScaleInto(e.length, e.component, f.component[0], sum);
+    for (int j = 1; j < f.length; ++j) {
+      const int partialLength = ScaleInto(e.length, e.component, f.component[j], partial);
+      length = FastExpansionSumZeroelim(length, sum, partialLength, partial, next);
+      std::swap(sum, next);
+    }
+    h.length = length;
+    return h;
+  }
+
+  // x^2 + y^2 exactly, compressed.
+  Expansion<4> Lift(Float x, Float y) const { return Compressed(SquareSum(x, y)); }
+
+  // x^2 + y^2 + z^2 exactly, compressed.
+  Expansion<6> Lift(Float x, Float y, Float z) const {
+    Expansion<2> zz{2, {}};
+    Square(z, zz.component[1], zz.component[0]);
+    return Compressed(Sum(SquareSum(x, y), zz));
   }
 
   // e * (x^2 + y^2) exactly.
   template <int N>
   Expansion<8 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y) const {
-    return ScaleBySquares(Compressed(e), x, y);
+    return Product(Compressed(e), Lift(x, y));
   }
 
   // e * (x^2 + y^2 + z^2) exactly.
   template <int N>
   Expansion<12 * N> ScaleByLift(const Expansion<N>& e, Float x, Float y, Float z) const {
-    const Expansion<N> compressed = Compressed(e);
-    return Sum(ScaleBySquares(compressed, x, y), Scale(Compressed(Scale(compressed, z)), z));
+    return Product(Compressed(e), Lift(x, y, z));
   }
 
   // e1 * z1 + e2 * z2 + e3 * z3 for three four-component expansions.
@@ -309,6 +324,31 @@ class ExactArithmetic {
     const Float err1 = x - ahi * ahi;
     const Float err3 = err1 - (ahi + ahi) * alo;
     y = alo * alo - err3;
+  }
+
+  // h = e * b with zero components removed; h has room for 2 * elen components. The zero tests are
+  // unpredictable, so a slot is always written but kept only when non-zero.
+  int ScaleInto(int elen, const Float* e, Float b, Float* h) const {
+    Float bhi, blo;
+    Split(b, bhi, blo);
+    Float q, hh;
+    TwoProductPresplit(e[0], b, bhi, blo, q, hh);
+    int hindex = 0;
+    const auto keep = [&](Float component) {
+      h[hindex] = component;
+      hindex += component != 0.0;
+    };
+    keep(hh);
+    for (int i = 1; i < elen; ++i) {
+      Float product1, product0, sum;
+      TwoProductPresplit(e[i], b, bhi, blo, product1, product0);
+      TwoSum(q, product0, sum, hh);
+      keep(hh);
+      FastTwoSum(product1, sum, q, hh);
+      keep(hh);
+    }
+    if (q != 0.0 || hindex == 0) h[hindex++] = q;
+    return hindex;
   }
 
   Float splitter_;
