@@ -96,6 +96,9 @@ class Delaunay3DImpl final : public Delaunay3DObject {
   Result<void> CollectOuterFaces(Block<const Int32> region);
   void SetVertices(Int32 index, Int32 v0, Int32 v1, Int32 v2, Int32 v3);
   Result<void> LinkRegion(Block<const Int32> created);
+  void LinkFlippedEdge(Int32 index, Tetrahedron result, Int32 kept, Int32 dropped, Int32 sibling,
+                       const Tetrahedron (&ring)[3], const Int32 (&ringIndices)[3]);
+  void Redirect(Int32 beyond, Int32 oldOwner, Int32 newOwner);
 
   Float enclosingScale_ = 1.1;
   Float lineEpsilon_ = 1e-11;
