@@ -16,11 +16,6 @@ Bool IsFinite(const Vector& point) {
 
 Bool IsEmpty(const Box3D& box) { return !(box.max.x >= box.min.x && box.max.y >= box.min.y && box.max.z >= box.min.z); }
 
-Float DistanceSquared(const Vector& a, const Vector& b) {
-  const Vector d = a - b;
-  return Dot(d, d);
-}
-
 // Tetrahedron indices are 32-bit and storage is reserved at 12 tetrahedra per point, which bounds
 // the number of points one object can hold.
 constexpr Int maxPointCount = INT32_MAX / 12;
@@ -250,31 +245,54 @@ void Delaunay3DImpl::Flush() {
   tetrahedronCount_ = 0;
 }
 
+// The first face slot of `tet`, in slot order, with the query strictly beyond it (-1 when none is);
+// the slots tested before it with the query on their plane are set as bits of `zeroSlots`.
+// `nearVertex` when the query lies within the vertex tolerance of a vertex. The offsets of the
+// vertices from the query are computed once and serve the distance test and every face.
+Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, const Vector& query, Int32& zeroSlots) const {
+  const Vector& p0 = points_[tet.v[0]];
+  const Vector& p1 = points_[tet.v[1]];
+  const Vector& p2 = points_[tet.v[2]];
+  const Vector& p3 = points_[tet.v[3]];
+  const Vector d0 = p0 - query;
+  const Vector d1 = p1 - query;
+  const Vector d2 = p2 - query;
+  const Vector d3 = p3 - query;
+  if (Dot(d0, d0) < vertexEpsilonSq_ || Dot(d1, d1) < vertexEpsilonSq_ || Dot(d2, d2) < vertexEpsilonSq_ ||
+      Dot(d3, d3) < vertexEpsilonSq_)
+    return nearVertex;
+  // True when the query is beyond the face; the faces are those of Tetrahedron::faceSlots.
+  auto beyond = [&](Int32 slot, const Vector& da, const Vector& db, const Vector& dc, const Vector& a, const Vector& b,
+                    const Vector& c) {
+    const Float orientation = orient3dFromOffsets(context_, da, db, dc, a, b, c, query);
+    if (orientation == 0.0) zeroSlots |= 1 << slot;
+    return orientation < 0.0;
+  };
+  if (beyond(0, d0, d1, d2, p0, p1, p2)) return 0;
+  if (beyond(1, d0, d3, d1, p0, p3, p1)) return 1;
+  if (beyond(2, d0, d2, d3, p0, p2, p3)) return 2;
+  if (beyond(3, d1, d3, d2, p1, p3, p2)) return 3;
+  return -1;
+}
+
 // One step of the walk. A query within the vertex tolerance of a vertex stops the walk as found but
 // clears `found`: it is an existing point.
 INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1,
                                       Int32& onFace2, Bool& found) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
-  for (Int32 vertex : tet.v) {
-    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) {
-      found = false;
-      return INSIDETEST::INSIDE;
-    }
+  Int32 zeroSlots = 0;
+  const Int32 slot = FindFaceBeyond(tet, query, zeroSlots);
+  if (slot == nearVertex) {
+    found = false;
+    return INSIDETEST::INSIDE;
   }
-  Int32 zeroSlots[4];
-  Int32 zeroCount = 0;
-  for (Int32 slot = 0; slot < 4; ++slot) {
-    const Int32* face = Tetrahedron::faceSlots[slot];
-    const Float orientation =
-        orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query);
-    if (orientation < 0.0) {
-      next = tet.n[slot];
-      return INSIDETEST::OUTSIDE;
-    }
-    if (orientation == 0.0) zeroSlots[zeroCount++] = slot;
+  if (slot != -1) {
+    next = tet.n[slot];
+    return INSIDETEST::OUTSIDE;
   }
-  if (zeroCount == 0) return INSIDETEST::INSIDE;
-  for (Int32 i = 0; i < zeroCount; ++i) (onFace1 == -1 ? onFace1 : onFace2) = zeroSlots[i];
+  if (zeroSlots == 0) return INSIDETEST::INSIDE;
+  for (Int32 zero = 0; zero < 4; ++zero)
+    if ((zeroSlots & (1 << zero)) != 0) (onFace1 == -1 ? onFace1 : onFace2) = zero;
   return INSIDETEST::INSIDE_ON;
 }
 
@@ -297,15 +315,9 @@ Bool Delaunay3DImpl::Locate(const Vector& query, Int32& foundTetIndex, Int32& on
 
 Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, const Vector& query) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
-  for (Int32 vertex : tet.v) {
-    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) return -1;
-  }
-  for (Int32 slot = 0; slot < 4; ++slot) {
-    const Int32* face = Tetrahedron::faceSlots[slot];
-    if (orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query) < 0.0)
-      return tet.n[slot];
-  }
-  return -1;
+  Int32 zeroSlots = 0;
+  const Int32 slot = FindFaceBeyond(tet, query, zeroSlots);
+  return slot < 0 ? -1 : tet.n[slot];
 }
 
 Bool Delaunay3DImpl::Walk(const Vector& query, Int32& foundTetIndex) const {

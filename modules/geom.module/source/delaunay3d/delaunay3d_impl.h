@@ -73,6 +73,9 @@ class Delaunay3DImpl final : public Delaunay3DObject {
   void Push(Int32 tetrahedron);
 
   // Point location.
+  static constexpr Int32 nearVertex = -2;
+  [[gnu::always_inline]] inline Int32 FindFaceBeyond(const Tetrahedron& tet, const Vector& query,
+                                                     Int32& zeroSlots) const;
   INSIDETEST LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1, Int32& onFace2,
                         Bool& found) const;
   Bool Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const;
