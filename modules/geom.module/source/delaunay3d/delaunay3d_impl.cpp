@@ -249,7 +249,12 @@ void Delaunay3DImpl::Flush() {
 // the slots tested before it with the query on their plane are set as bits of `zeroSlots`.
 // `nearVertex` when the query lies within the vertex tolerance of a vertex. The offsets of the
 // vertices from the query are computed once and serve the distance test and every face.
-Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, const Vector& query, Int32& zeroSlots) const {
+// A walk that came from `previous` (-1 at the start) knows the answers for the face it entered
+// through: the query lies strictly on this side of it (the exact orientation of the shared face
+// just changed sign), and its three vertices already passed the distance test.
+Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
+                                     Int32& zeroSlots) const {
+  const Int32 entry = previous == -1 ? -1 : tet.GetNeighborSlot(previous);
   const Vector& p0 = points_[tet.v[0]];
   const Vector& p1 = points_[tet.v[1]];
   const Vector& p2 = points_[tet.v[2]];
@@ -258,12 +263,14 @@ Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, const Vector& query
   const Vector d1 = p1 - query;
   const Vector d2 = p2 - query;
   const Vector d3 = p3 - query;
-  if (Dot(d0, d0) < vertexEpsilonSq_ || Dot(d1, d1) < vertexEpsilonSq_ || Dot(d2, d2) < vertexEpsilonSq_ ||
-      Dot(d3, d3) < vertexEpsilonSq_)
-    return nearVertex;
+  auto near = [&](const Vector& offset) { return Dot(offset, offset) < vertexEpsilonSq_; };
+  const Bool coincides =
+      entry == -1 ? near(d0) || near(d1) || near(d2) || near(d3) : near(points_[tet.v[3 - entry]] - query);
+  if (coincides) return nearVertex;
   // True when the query is beyond the face; the faces are those of Tetrahedron::faceSlots.
   auto beyond = [&](Int32 slot, const Vector& da, const Vector& db, const Vector& dc, const Vector& a, const Vector& b,
                     const Vector& c) {
+    if (slot == entry) return false;
     const Float orientation = orient3dFromOffsets(context_, da, db, dc, a, b, c, query);
     if (orientation == 0.0) zeroSlots |= 1 << slot;
     return orientation < 0.0;
@@ -277,11 +284,11 @@ Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, const Vector& query
 
 // One step of the walk. A query within the vertex tolerance of a vertex stops the walk as found but
 // clears `found`: it is an existing point.
-INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1,
-                                      Int32& onFace2, Bool& found) const {
+INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, Int32 previous, const Vector& query, Int32& next,
+                                      Int32& onFace1, Int32& onFace2, Bool& found) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
   Int32 zeroSlots = 0;
-  const Int32 slot = FindFaceBeyond(tet, query, zeroSlots);
+  const Int32 slot = FindFaceBeyond(tet, previous, query, zeroSlots);
   if (slot == nearVertex) {
     found = false;
     return INSIDETEST::INSIDE;
@@ -300,35 +307,39 @@ INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, In
 // vertex, leaves the enclosing tetrahedron or the step bound runs out.
 Bool Delaunay3DImpl::Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const {
   Int32 current = tetrahedronCount_ / 2;
+  Int32 previous = -1;
   Bool found = true;
   const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
   for (Int steps = 1;; ++steps) {
     Int32 next = -1;
-    if (LocateStep(current, query, next, onFace1, onFace2, found) != INSIDETEST::OUTSIDE) {
+    if (LocateStep(current, previous, query, next, onFace1, onFace2, found) != INSIDETEST::OUTSIDE) {
       foundTetIndex = current;
       return found;
     }
     if (steps >= stepLimit || next == -1) return false;
+    previous = current;
     current = next;
   }
 }
 
-Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, const Vector& query) const {
+Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, Int32 previous, const Vector& query) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
   Int32 zeroSlots = 0;
-  const Int32 slot = FindFaceBeyond(tet, query, zeroSlots);
+  const Int32 slot = FindFaceBeyond(tet, previous, query, zeroSlots);
   return slot < 0 ? -1 : tet.n[slot];
 }
 
 Bool Delaunay3DImpl::Walk(const Vector& query, Int32& foundTetIndex) const {
   Int32 current = tetrahedronCount_ / 2;
+  Int32 previous = -1;
   const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
   for (Int steps = 0; steps < stepLimit; ++steps) {
-    const Int32 next = NextTowards(current, query);
+    const Int32 next = NextTowards(current, previous, query);
     if (next == -1) {
       foundTetIndex = current;
       return true;
     }
+    previous = current;
     current = next;
   }
   return false;

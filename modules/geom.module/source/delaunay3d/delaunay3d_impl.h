@@ -74,12 +74,12 @@ class Delaunay3DImpl final : public Delaunay3DObject {
 
   // Point location.
   static constexpr Int32 nearVertex = -2;
-  [[gnu::always_inline]] inline Int32 FindFaceBeyond(const Tetrahedron& tet, const Vector& query,
+  [[gnu::always_inline]] inline Int32 FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
                                                      Int32& zeroSlots) const;
-  INSIDETEST LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1, Int32& onFace2,
-                        Bool& found) const;
+  INSIDETEST LocateStep(Int32 tetrahedron, Int32 previous, const Vector& query, Int32& next, Int32& onFace1,
+                        Int32& onFace2, Bool& found) const;
   Bool Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const;
-  Int32 NextTowards(Int32 tetrahedron, const Vector& query) const;
+  Int32 NextTowards(Int32 tetrahedron, Int32 previous, const Vector& query) const;
   Bool Walk(const Vector& query, Int32& foundTetIndex) const;
 
   // Insertion (delaunay3d_flips.cpp).
