@@ -254,6 +254,10 @@ void Delaunay3DImpl::Flush() {
 // just changed sign), and its three vertices already passed the distance test.
 Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
                                      Int32& zeroSlots) const {
+  // The walk is bound by memory latency on large sets: fetching the neighbours now overlaps the
+  // wait for the next tetrahedron with the orientation tests of this one.
+  for (Int32 neighbor : tet.n)
+    if (neighbor != previous && neighbor != -1) __builtin_prefetch(&tetrahedrons_[neighbor]);
   const Int32 entry = previous == -1 ? -1 : tet.GetNeighborSlot(previous);
   const Vector& p0 = points_[tet.v[0]];
   const Vector& p1 = points_[tet.v[1]];
