@@ -729,6 +729,51 @@ TEST(Delaunay3DTest, SameInputGivesSameOutput) {
   EXPECT_TRUE(SameResult(first.Value(), second.Value()));
 }
 
+// A fingerprint of the whole result (tetrahedra, index for index, and the point-to-tetrahedron
+// table): speed work on the insertion must not change which tetrahedron lands at which index.
+UInt Fingerprint(const Delaunay3DRef& ref) {
+  UInt hash = 14695981039346656037ull;
+  auto mix = [&hash](Int32 value) {
+    for (int byte = 0; byte < 4; ++byte) {
+      hash ^= (static_cast<UInt32>(value) >> (8 * byte)) & 0xffu;
+      hash *= 1099511628211ull;
+    }
+  };
+  for (const Tetrahedron& tet : ref.GetTetrahedrons()) {
+    for (Int32 vertex : tet.v) mix(vertex);
+    for (Int32 neighbor : tet.n) mix(neighbor);
+  }
+  for (Int32 entry : ref.GetPointsToTetConnections()) mix(entry);
+  return hash;
+}
+
+struct FingerprintCase {
+  const char* name;
+  Points (*make)();
+  UInt fingerprint;
+};
+
+class Delaunay3DFingerprintTest : public ::testing::TestWithParam<FingerprintCase> {};
+
+TEST_P(Delaunay3DFingerprintTest, ResultIsTheRecordedOne) {
+  Result<Delaunay3DRef> result = Tetrahedralize(GetParam().make());
+  ASSERT_TRUE(result) << Message(result.GetError());
+  EXPECT_EQ(Fingerprint(result.Value()), GetParam().fingerprint) << std::hex << Fingerprint(result.Value());
+}
+
+const FingerprintCase fingerprintCases[] = {
+    {"Uniform", [] { return Uniform(20000, 31); }, 0x21da55ec6a86eaa9},
+    {"Clustered", [] { return Clustered(5000, 32); }, 0x391f3968b59a50cb},
+    {"Grid12", [] { return Grid(12); }, 0x402f9a18f2b36635},
+    {"Planes", [] { return Planes(4000, 33); }, 0xe25a888a52780790},
+    {"Duplicates", [] { return Duplicated(2000, 34); }, 0x72a66b470bfa0579},
+};
+
+INSTANTIATE_TEST_SUITE_P(Recorded, Delaunay3DFingerprintTest, ::testing::ValuesIn(fingerprintCases),
+                         [](const ::testing::TestParamInfo<FingerprintCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 // Each instance has its own predicate context, so two tetrahedralisations with very different
 // coordinate ranges can run at once and give what they give alone.
 TEST(Delaunay3DTest, TwoInstancesRunConcurrently) {

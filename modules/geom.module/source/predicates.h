@@ -88,22 +88,27 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
   return predicates_internal::incircleadapt(context, a, b, c, d, permanent);
 }
 
-// Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
-[[gnu::always_inline]] inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b,
-                                             const Vector& c, const Vector& d) {
-  const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
-  const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
-  const Float adz = a.z - d.z, bdz = b.z - d.z, cdz = c.z - d.z;
-  const Float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
-  const Float cdxady = cdx * ady, adxcdy = adx * cdy;
-  const Float adxbdy = adx * bdy, bdxady = bdx * ady;
-  const Float det = adz * (bdxcdy - cdxbdy) + bdz * (cdxady - adxcdy) + cdz * (adxbdy - bdxady);
-  const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * std::fabs(adz) +
-                          (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bdz) +
-                          (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cdz);
+// orient3d from the offsets ad = a - d, bd = b - d, cd = c - d, for callers that test several faces
+// against one d and share the offsets; the points themselves are read only when the filter fails.
+[[gnu::always_inline]] inline Float orient3dFromOffsets(const PredicateContext& context, const Vector& ad,
+                                                        const Vector& bd, const Vector& cd, const Vector& a,
+                                                        const Vector& b, const Vector& c, const Vector& d) {
+  const Float bdxcdy = bd.x * cd.y, cdxbdy = cd.x * bd.y;
+  const Float cdxady = cd.x * ad.y, adxcdy = ad.x * cd.y;
+  const Float adxbdy = ad.x * bd.y, bdxady = bd.x * ad.y;
+  const Float det = ad.z * (bdxcdy - cdxbdy) + bd.z * (cdxady - adxcdy) + cd.z * (adxbdy - bdxady);
+  const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * std::fabs(ad.z) +
+                          (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bd.z) +
+                          (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cd.z);
   const Float errbound = context.o3derrboundA * permanent;
   if (det > errbound || -det > errbound) return det;
   return predicates_internal::orient3dadapt(context, a, b, c, d, permanent);
+}
+
+// Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
+[[gnu::always_inline]] inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b,
+                                             const Vector& c, const Vector& d) {
+  return orient3dFromOffsets(context, a - d, b - d, c - d, a, b, c, d);
 }
 
 // > 0 when e lies inside the sphere through a, b, c, d with orient3d(a, b, c, d) > 0, 0 when cospherical.

@@ -14,6 +14,9 @@ Bool Contains(Block<const Int32> indices, Int32 index) {
   return false;
 }
 
+// The neighbour of `tet` across its face opposite `vertex`.
+Int32 Across(const Tetrahedron& tet, Int32 vertex) { return tet.n[tet.GetNeighborSlotOppositeVertex(vertex)]; }
+
 Bool HoldsFace(const Tetrahedron& tet, Int32 a, Int32 b, Int32 c) {
   return tet.HasVertex(a) && tet.HasVertex(b) && tet.HasVertex(c);
 }
@@ -178,24 +181,24 @@ FLIPCASE Delaunay3DImpl::ClassifyFlip(Int32 a, Int32 b, Int32 c, Int32 p, Int32 
   return FLIPCASE::CONVEX;
 }
 
-// Each face of t, in face order, with p becomes a tetrahedron: t keeps the one of slot 0.
+// Each face of t, in face order, with p becomes a tetrahedron: t keeps the one of slot 0. Every new
+// tetrahedron has its old outer face in slot 0 and its siblings in slots 1 to 3.
 Result<void> Delaunay3DImpl::Split14(Int32 t, Int32 p) {
+  // The siblings across slots 1 to 3 of each new tetrahedron, as positions in `created`.
+  static constexpr Int32 siblings[4][3] = {{1, 2, 3}, {2, 0, 3}, {0, 1, 3}, {1, 0, 2}};
   ZEMOX_TRY(ReserveTetrahedrons(3));
   ZEMOX_TRY(ReserveFlipStack(4));
-  const Int32 region[] = {t};
-  ZEMOX_TRY(CollectOuterFaces({region, 1}));
   const Tetrahedron old = tetrahedrons_[t];
   const Int32 first = tetrahedronCount_;
   const Int32 created[] = {t, first, first + 1, first + 2};
   for (Int32 slot = 0; slot < 4; ++slot) {
-    Int32 a = -1;
-    Int32 b = -1;
-    Int32 c = -1;
-    old.GetFaceVertices(slot, a, b, c);
-    SetVertices(created[slot], a, b, c, p);
+    const Int32* face = Tetrahedron::faceSlots[slot];
+    const Int32* sibling = siblings[slot];
+    tetrahedrons_[created[slot]] = Tetrahedron(old.v[face[0]], old.v[face[1]], old.v[face[2]], p, old.n[slot],
+                                               created[sibling[0]], created[sibling[1]], created[sibling[2]]);
+    Redirect(old.n[slot], t, created[slot]);
   }
   tetrahedronCount_ += 3;
-  ZEMOX_TRY(LinkRegion({created, 4}));
   pointToTet_[old.v[3]] = first + 2;
   for (Int32 index : created) Push(index);
   ++statistics_.split14;
@@ -210,24 +213,28 @@ Result<void> Delaunay3DImpl::SplitFace(Int32 t, Int32 faceSlot, Int32 p) {
     return ZEMOX_ERROR(IllegalStateError, "@: Point @ lies on a face without a neighbour across it.", Int{p});
   ZEMOX_TRY(ReserveTetrahedrons(4));
   ZEMOX_TRY(ReserveFlipStack(6));
-  const Int32 region[] = {t, m};
-  ZEMOX_TRY(CollectOuterFaces({region, 2}));
+  const Tetrahedron oldT = tetrahedrons_[t];
+  const Tetrahedron oldM = tetrahedrons_[m];
   Int32 f0 = -1;
   Int32 f1 = -1;
   Int32 f2 = -1;
-  tetrahedrons_[t].GetFaceVertices(faceSlot, f0, f1, f2);
-  const Int32 dt = tetrahedrons_[t].GetVertexOppositeSlot(faceSlot);
-  const Int32 dm = tetrahedrons_[m].GetVertexOppositeSlot(slotM);
+  oldT.GetFaceVertices(faceSlot, f0, f1, f2);
+  const Int32 dt = oldT.GetVertexOppositeSlot(faceSlot);
+  const Int32 dm = oldM.GetVertexOppositeSlot(slotM);
   const Int32 first = tetrahedronCount_;
-  SetVertices(t, f0, dt, f1, p);
-  SetVertices(first, f0, f2, dt, p);
-  SetVertices(first + 1, dt, f2, f1, p);
-  SetVertices(m, f0, f1, dm, p);
-  SetVertices(first + 2, f0, dm, f2, p);
-  SetVertices(first + 3, dm, f1, f2, p);
+  // Each new tetrahedron keeps, in slot 0, the outer face of t or m opposite one of f0, f1, f2.
+  tetrahedrons_[t] = Tetrahedron(f0, dt, f1, p, Across(oldT, f2), first, m, first + 1);
+  tetrahedrons_[first] = Tetrahedron(f0, f2, dt, p, Across(oldT, f1), first + 2, t, first + 1);
+  tetrahedrons_[first + 1] = Tetrahedron(dt, f2, f1, p, Across(oldT, f0), first, t, first + 3);
+  tetrahedrons_[m] = Tetrahedron(f0, f1, dm, p, Across(oldM, f2), t, first + 2, first + 3);
+  tetrahedrons_[first + 2] = Tetrahedron(f0, dm, f2, p, Across(oldM, f1), m, first, first + 3);
+  tetrahedrons_[first + 3] = Tetrahedron(dm, f1, f2, p, Across(oldM, f0), m, first + 2, first + 1);
+  Redirect(Across(oldT, f1), t, first);
+  Redirect(Across(oldT, f0), t, first + 1);
+  Redirect(Across(oldM, f1), m, first + 2);
+  Redirect(Across(oldM, f0), m, first + 3);
   tetrahedronCount_ += 4;
   const Int32 created[] = {t, first, first + 1, m, first + 2, first + 3};
-  ZEMOX_TRY(LinkRegion({created, 6}));
   pointToTet_[f2] = first + 1;
   for (Int32 index : created) Push(index);
   ++statistics_.splitFace;
@@ -289,19 +296,24 @@ Result<void> Delaunay3DImpl::CollectEdgeRing(Int32 t, Int32 firstExit, Int32 edg
 Result<void> Delaunay3DImpl::Flip23(Int32 t, Int32 m, Int32 p, Int32 apex) {
   ZEMOX_TRY(ReserveTetrahedrons(1));
   ZEMOX_TRY(ReserveFlipStack(3));
-  const Int32 region[] = {t, m};
-  ZEMOX_TRY(CollectOuterFaces({region, 2}));
+  const Tetrahedron oldT = tetrahedrons_[t];
+  const Tetrahedron oldM = tetrahedrons_[m];
   Int32 a = -1;
   Int32 b = -1;
   Int32 c = -1;
-  tetrahedrons_[t].GetFaceVerticesToward(m, a, b, c);
+  oldT.GetFaceVerticesToward(m, a, b, c);
   const Int32 added = tetrahedronCount_;
-  SetVertices(t, apex, a, b, p);
-  SetVertices(m, apex, b, c, p);
-  SetVertices(added, apex, c, a, p);
+  // The tetrahedron around the edge (x, y) takes m's old face (x, y, apex) in slot 0 and t's old
+  // face (x, y, p) in slot 3: the neighbours of t and m opposite the third vertex.
+  tetrahedrons_[t] = Tetrahedron(apex, a, b, p, Across(oldM, c), added, m, Across(oldT, c));
+  tetrahedrons_[m] = Tetrahedron(apex, b, c, p, Across(oldM, a), t, added, Across(oldT, a));
+  tetrahedrons_[added] = Tetrahedron(apex, c, a, p, Across(oldM, b), m, t, Across(oldT, b));
+  Redirect(Across(oldM, c), m, t);
+  Redirect(Across(oldT, a), t, m);
+  Redirect(Across(oldM, b), m, added);
+  Redirect(Across(oldT, b), t, added);
   tetrahedronCount_ += 1;
   const Int32 created[] = {t, m, added};
-  ZEMOX_TRY(LinkRegion({created, 3}));
   pointToTet_[a] = t;
   pointToTet_[b] = m;
   pointToTet_[c] = added;
@@ -313,7 +325,7 @@ Result<void> Delaunay3DImpl::Flip23(Int32 t, Int32 m, Int32 p, Int32 apex) {
 // The three tetrahedra around the edge (E1, E2) become two sharing the triangle (X, Y, Z); the
 // index given up is filled by the last tetrahedron so that the storage stays dense.
 Result<void> Delaunay3DImpl::Flip32(Int32 t, Int32 m, Int32 u) {
-  const Tetrahedron& tetT = tetrahedrons_[t];
+  const Tetrahedron tetT = tetrahedrons_[t];
   Int32 shared[2];
   Int32 sharedCount = 0;
   for (Int32 vertex : tetT.v) {
@@ -326,8 +338,8 @@ Result<void> Delaunay3DImpl::Flip32(Int32 t, Int32 m, Int32 u) {
   for (Int32 vertex : tetrahedrons_[m].v)
     if (!tetT.HasVertex(vertex)) z = vertex;
   ZEMOX_TRY(ReserveFlipStack(2));
-  const Int32 region[] = {t, m, u};
-  ZEMOX_TRY(CollectOuterFaces({region, 3}));
+  const Tetrahedron ring[] = {tetT, tetrahedrons_[m], tetrahedrons_[u]};
+  const Int32 ringIndices[] = {t, m, u};
   // Z and E2 lie on the same side of every plane through E1 and two other vertices of t (the edge
   // pierces the triangle X, Y, Z), so replacing one edge end of t by Z keeps a positive orientation.
   Tetrahedron first = tetT;
@@ -338,10 +350,8 @@ Result<void> Delaunay3DImpl::Flip32(Int32 t, Int32 m, Int32 u) {
   const Int32 freed = t == last ? t : (m == last ? m : u);
   const Int32 firstIndex = freed == t ? u : t;
   const Int32 secondIndex = freed == m ? u : m;
-  SetVertices(firstIndex, first.v[0], first.v[1], first.v[2], first.v[3]);
-  SetVertices(secondIndex, second.v[0], second.v[1], second.v[2], second.v[3]);
-  const Int32 created[] = {firstIndex, secondIndex};
-  ZEMOX_TRY(LinkRegion({created, 2}));
+  LinkFlippedEdge(firstIndex, first, shared[0], shared[1], secondIndex, ring, ringIndices);
+  LinkFlippedEdge(secondIndex, second, shared[1], shared[0], firstIndex, ring, ringIndices);
   // The last tetrahedron is about to move or vanish: its vertices point at neighbours holding them
   // (its new index when it lies on the outer hull), then the flipped vertices at the two results.
   const Tetrahedron& moving = tetrahedrons_[last];
@@ -408,6 +418,33 @@ void Delaunay3DImpl::MoveLastTetrahedron(Int32 freed) {
   }
   for (Int32& entry : flipStack_)
     if (entry == last) entry = freed;
+}
+
+// Writes one result of a 3-2 flip holding the edge end `kept` but not `dropped`: across its face
+// opposite `kept` lies the other result; every other face is the face opposite `dropped` of the one
+// ring member that lacks the vertex opposite it.
+void Delaunay3DImpl::LinkFlippedEdge(Int32 index, Tetrahedron result, Int32 kept, Int32 dropped, Int32 sibling,
+                                     const Tetrahedron (&ring)[3], const Int32 (&ringIndices)[3]) {
+  for (Int32 slot = 0; slot < 4; ++slot) {
+    const Int32 opposite = result.v[3 - slot];
+    if (opposite == kept) {
+      result.n[slot] = sibling;
+      continue;
+    }
+    Int32 member = 0;
+    while (member < 2 && ring[member].HasVertex(opposite)) ++member;
+    result.n[slot] = Across(ring[member], dropped);
+    Redirect(result.n[slot], ringIndices[member], index);
+  }
+  tetrahedrons_[index] = result;
+}
+
+// The tetrahedron beyond a rebuilt face follows the face to its new owner.
+void Delaunay3DImpl::Redirect(Int32 beyond, Int32 oldOwner, Int32 newOwner) {
+  if (beyond == -1 || oldOwner == newOwner) return;
+  Tetrahedron& tet = tetrahedrons_[beyond];
+  const Int32 slot = tet.GetNeighborSlot(oldOwner);
+  if (slot != -1) tet.n[slot] = newOwner;
 }
 
 Result<void> Delaunay3DImpl::CollectOuterFaces(Block<const Int32> region) {

@@ -16,11 +16,6 @@ Bool IsFinite(const Vector& point) {
 
 Bool IsEmpty(const Box3D& box) { return !(box.max.x >= box.min.x && box.max.y >= box.min.y && box.max.z >= box.min.z); }
 
-Float DistanceSquared(const Vector& a, const Vector& b) {
-  const Vector d = a - b;
-  return Dot(d, d);
-}
-
 // Tetrahedron indices are 32-bit and storage is reserved at 12 tetrahedra per point, which bounds
 // the number of points one object can hold.
 constexpr Int maxPointCount = INT32_MAX / 12;
@@ -250,31 +245,65 @@ void Delaunay3DImpl::Flush() {
   tetrahedronCount_ = 0;
 }
 
+// The first face slot of `tet`, in slot order, with the query strictly beyond it (-1 when none is);
+// the slots tested before it with the query on their plane are set as bits of `zeroSlots`.
+// `nearVertex` when the query lies within the vertex tolerance of a vertex. The offsets of the
+// vertices from the query are computed once and serve the distance test and every face.
+// A walk that came from `previous` (-1 at the start) knows the answers for the face it entered
+// through: the query lies strictly on this side of it (the exact orientation of the shared face
+// just changed sign), and its three vertices already passed the distance test.
+Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
+                                     Int32& zeroSlots) const {
+  // The walk is bound by memory latency on large sets: fetching the neighbours now overlaps the
+  // wait for the next tetrahedron with the orientation tests of this one.
+  for (Int32 neighbor : tet.n)
+    if (neighbor != previous && neighbor != -1) __builtin_prefetch(&tetrahedrons_[neighbor]);
+  const Int32 entry = previous == -1 ? -1 : tet.GetNeighborSlot(previous);
+  const Vector& p0 = points_[tet.v[0]];
+  const Vector& p1 = points_[tet.v[1]];
+  const Vector& p2 = points_[tet.v[2]];
+  const Vector& p3 = points_[tet.v[3]];
+  const Vector d0 = p0 - query;
+  const Vector d1 = p1 - query;
+  const Vector d2 = p2 - query;
+  const Vector d3 = p3 - query;
+  auto near = [&](const Vector& offset) { return Dot(offset, offset) < vertexEpsilonSq_; };
+  const Bool coincides =
+      entry == -1 ? near(d0) || near(d1) || near(d2) || near(d3) : near(points_[tet.v[3 - entry]] - query);
+  if (coincides) return nearVertex;
+  // True when the query is beyond the face; the faces are those of Tetrahedron::faceSlots.
+  auto beyond = [&](Int32 slot, const Vector& da, const Vector& db, const Vector& dc, const Vector& a, const Vector& b,
+                    const Vector& c) {
+    if (slot == entry) return false;
+    const Float orientation = orient3dFromOffsets(context_, da, db, dc, a, b, c, query);
+    if (orientation == 0.0) zeroSlots |= 1 << slot;
+    return orientation < 0.0;
+  };
+  if (beyond(0, d0, d1, d2, p0, p1, p2)) return 0;
+  if (beyond(1, d0, d3, d1, p0, p3, p1)) return 1;
+  if (beyond(2, d0, d2, d3, p0, p2, p3)) return 2;
+  if (beyond(3, d1, d3, d2, p1, p3, p2)) return 3;
+  return -1;
+}
+
 // One step of the walk. A query within the vertex tolerance of a vertex stops the walk as found but
 // clears `found`: it is an existing point.
-INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1,
-                                      Int32& onFace2, Bool& found) const {
+INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, Int32 previous, const Vector& query, Int32& next,
+                                      Int32& onFace1, Int32& onFace2, Bool& found) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
-  for (Int32 vertex : tet.v) {
-    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) {
-      found = false;
-      return INSIDETEST::INSIDE;
-    }
+  Int32 zeroSlots = 0;
+  const Int32 slot = FindFaceBeyond(tet, previous, query, zeroSlots);
+  if (slot == nearVertex) {
+    found = false;
+    return INSIDETEST::INSIDE;
   }
-  Int32 zeroSlots[4];
-  Int32 zeroCount = 0;
-  for (Int32 slot = 0; slot < 4; ++slot) {
-    const Int32* face = Tetrahedron::faceSlots[slot];
-    const Float orientation =
-        orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query);
-    if (orientation < 0.0) {
-      next = tet.n[slot];
-      return INSIDETEST::OUTSIDE;
-    }
-    if (orientation == 0.0) zeroSlots[zeroCount++] = slot;
+  if (slot != -1) {
+    next = tet.n[slot];
+    return INSIDETEST::OUTSIDE;
   }
-  if (zeroCount == 0) return INSIDETEST::INSIDE;
-  for (Int32 i = 0; i < zeroCount; ++i) (onFace1 == -1 ? onFace1 : onFace2) = zeroSlots[i];
+  if (zeroSlots == 0) return INSIDETEST::INSIDE;
+  for (Int32 zero = 0; zero < 4; ++zero)
+    if ((zeroSlots & (1 << zero)) != 0) (onFace1 == -1 ? onFace1 : onFace2) = zero;
   return INSIDETEST::INSIDE_ON;
 }
 
@@ -282,41 +311,39 @@ INSIDETEST Delaunay3DImpl::LocateStep(Int32 tetrahedron, const Vector& query, In
 // vertex, leaves the enclosing tetrahedron or the step bound runs out.
 Bool Delaunay3DImpl::Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const {
   Int32 current = tetrahedronCount_ / 2;
+  Int32 previous = -1;
   Bool found = true;
   const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
   for (Int steps = 1;; ++steps) {
     Int32 next = -1;
-    if (LocateStep(current, query, next, onFace1, onFace2, found) != INSIDETEST::OUTSIDE) {
+    if (LocateStep(current, previous, query, next, onFace1, onFace2, found) != INSIDETEST::OUTSIDE) {
       foundTetIndex = current;
       return found;
     }
     if (steps >= stepLimit || next == -1) return false;
+    previous = current;
     current = next;
   }
 }
 
-Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, const Vector& query) const {
+Int32 Delaunay3DImpl::NextTowards(Int32 tetrahedron, Int32 previous, const Vector& query) const {
   const Tetrahedron& tet = tetrahedrons_[tetrahedron];
-  for (Int32 vertex : tet.v) {
-    if (DistanceSquared(points_[vertex], query) < vertexEpsilonSq_) return -1;
-  }
-  for (Int32 slot = 0; slot < 4; ++slot) {
-    const Int32* face = Tetrahedron::faceSlots[slot];
-    if (orient3d(context_, points_[tet.v[face[0]]], points_[tet.v[face[1]]], points_[tet.v[face[2]]], query) < 0.0)
-      return tet.n[slot];
-  }
-  return -1;
+  Int32 zeroSlots = 0;
+  const Int32 slot = FindFaceBeyond(tet, previous, query, zeroSlots);
+  return slot < 0 ? -1 : tet.n[slot];
 }
 
 Bool Delaunay3DImpl::Walk(const Vector& query, Int32& foundTetIndex) const {
   Int32 current = tetrahedronCount_ / 2;
+  Int32 previous = -1;
   const Int stepLimit = 2 * static_cast<Int>(tetrahedronCount_);
   for (Int steps = 0; steps < stepLimit; ++steps) {
-    const Int32 next = NextTowards(current, query);
+    const Int32 next = NextTowards(current, previous, query);
     if (next == -1) {
       foundTetIndex = current;
       return true;
     }
+    previous = current;
     current = next;
   }
   return false;

@@ -73,10 +73,13 @@ class Delaunay3DImpl final : public Delaunay3DObject {
   void Push(Int32 tetrahedron);
 
   // Point location.
-  INSIDETEST LocateStep(Int32 tetrahedron, const Vector& query, Int32& next, Int32& onFace1, Int32& onFace2,
-                        Bool& found) const;
+  static constexpr Int32 nearVertex = -2;
+  [[gnu::always_inline]] inline Int32 FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
+                                                     Int32& zeroSlots) const;
+  INSIDETEST LocateStep(Int32 tetrahedron, Int32 previous, const Vector& query, Int32& next, Int32& onFace1,
+                        Int32& onFace2, Bool& found) const;
   Bool Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const;
-  Int32 NextTowards(Int32 tetrahedron, const Vector& query) const;
+  Int32 NextTowards(Int32 tetrahedron, Int32 previous, const Vector& query) const;
   Bool Walk(const Vector& query, Int32& foundTetIndex) const;
 
   // Insertion (delaunay3d_flips.cpp).
@@ -96,6 +99,9 @@ class Delaunay3DImpl final : public Delaunay3DObject {
   Result<void> CollectOuterFaces(Block<const Int32> region);
   void SetVertices(Int32 index, Int32 v0, Int32 v1, Int32 v2, Int32 v3);
   Result<void> LinkRegion(Block<const Int32> created);
+  void LinkFlippedEdge(Int32 index, Tetrahedron result, Int32 kept, Int32 dropped, Int32 sibling,
+                       const Tetrahedron (&ring)[3], const Int32 (&ringIndices)[3]);
+  void Redirect(Int32 beyond, Int32 oldOwner, Int32 newOwner);
 
   Float enclosingScale_ = 1.1;
   Float lineEpsilon_ = 1e-11;
