@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/testscale.h"
 #include "delaunay3d/delaunay3d_impl.h"
 #include "exact_checks.h"
 #include "geom/delaunay3d.h"
@@ -24,14 +25,6 @@ namespace {
 using testing::ExactOrient3d;
 using testing::IsValidTetrahedralization;
 using testing::ValidationOptions;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-// Sizes shrink under the sanitizers, which slow the exact checks down many times.
-constexpr Int Scaled(Int release, Int asan) { return sanitized ? asan : release; }
 
 using Points = std::vector<Vector>;
 
@@ -258,47 +251,47 @@ TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralization) {
 }
 
 const InputCase inputCases[] = {
-    {"Uniform", [] { return Uniform(Scaled(20000, 2000), 1); }, false, false, false},
+    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 2000), 1); }, false, false, false},
     {"UniformSmall", [] { return Uniform(150, 2); }, false, false, false},
-    {"Clustered", [] { return Clustered(Scaled(20000, 2000), 3); }, false, false, false},
-    {"SphereLattice", [] { return SphereLattice(Scaled(2450, 425)); }, false, false, false},
+    {"Clustered", [] { return Clustered(SanitizerScaled(20000, 2000), 3); }, false, false, false},
+    {"SphereLattice", [] { return SphereLattice(SanitizerScaled(2450, 425)); }, false, false, false},
     {"SphereRandom",
      [] {
-       Points points = Uniform(Scaled(5000, 800), 4);
+       Points points = Uniform(SanitizerScaled(5000, 800), 4);
        for (Vector& p : points) p = p * (1.0 / Length(p));
        return points;
      },
      false, false, false},
     {"Grid5", [] { return Grid(5); }, false, false, true},
-    {"Grid12", [] { return Grid(Scaled(12, 8)); }, false, false, true},
-    {"Grid30", [] { return Grid(Scaled(30, 10)); }, false, false, true},
-    {"GridFractionalStep", [] { return Grid(Scaled(15, 8), 0.1); }, false, false, false},
-    {"Planes", [] { return Planes(Scaled(4000, 600), 5); }, true, true, true},
-    {"Duplicates", [] { return Duplicated(Scaled(3000, 400), 6); }, false, false, false},
+    {"Grid12", [] { return Grid(SanitizerScaled(12, 8)); }, false, false, true},
+    {"Grid30", [] { return Grid(SanitizerScaled(30, 10)); }, false, false, true},
+    {"GridFractionalStep", [] { return Grid(SanitizerScaled(15, 8), 0.1); }, false, false, false},
+    {"Planes", [] { return Planes(SanitizerScaled(4000, 600), 5); }, true, true, true},
+    {"Duplicates", [] { return Duplicated(SanitizerScaled(3000, 400), 6); }, false, false, false},
     {"GridAtMinus1000",
      [] {
-       return Grid(Scaled(12, 8), 1.0, {-1005.5, -1005.5, -1005.5});
+       return Grid(SanitizerScaled(12, 8), 1.0, {-1005.5, -1005.5, -1005.5});
      },
      false, false, false},
     {"CloudAtMinus1000",
      [] {
-       return Uniform(Scaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000});
+       return Uniform(SanitizerScaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000});
      },
      false, false, false},
     // Corner maxima negative on one axis only: the in-sphere static filter is negative as well.
     {"FineGridMixedSigns",
      [] {
-       return Grid(Scaled(20, 8), 0.01, {-1000.1, 500.0, 500.0});
+       return Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0});
      },
      false, false, true},
     {"FineGridAtMinus1000",
      [] {
-       return Grid(Scaled(20, 8), 0.01, {-1000.1, -1000.1, -1000.1});
+       return Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, -1000.1, -1000.1});
      },
      false, false, true},
     {"GridAtPlus1000",
      [] {
-       return Grid(Scaled(12, 8), 1.0, {994.5, 994.5, 994.5});
+       return Grid(SanitizerScaled(12, 8), 1.0, {994.5, 994.5, 994.5});
      },
      false, false, false},
 };
@@ -447,8 +440,8 @@ INSTANTIATE_TEST_SUITE_P(Splits, Delaunay3DSplitTest,
 // Right after a second add every entry but the corners' is -1; the second calculation sets the
 // entries of the points it inserts.
 TEST(Delaunay3DTest, SecondBatchIsInsertedIntoTheFirst) {
-  const Points first = Uniform(Scaled(3000, 500), 13);
-  const Points second = Uniform(Scaled(2000, 300), 14, 0.9);
+  const Points first = Uniform(SanitizerScaled(3000, 500), 13);
+  const Points second = Uniform(SanitizerScaled(2000, 300), 14, 0.9);
   Result<Delaunay3DRef> result = Tetrahedralize(first);
   ASSERT_TRUE(result);
   Delaunay3DRef& ref = result.Value();
@@ -469,10 +462,10 @@ TEST(Delaunay3DTest, SecondBatchIsInsertedIntoTheFirst) {
 // result keeps its structure (positive tetrahedra, symmetric links, filled volume) but faces away
 // from the new points may fail the in-sphere test.
 TEST(Delaunay3DTest, SecondBatchBeyondTheBoundsKeepsItsStructure) {
-  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(Scaled(2000, 300), 15));
+  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(SanitizerScaled(2000, 300), 15));
   ASSERT_TRUE(result);
   Delaunay3DRef& ref = result.Value();
-  const Points wider = Uniform(Scaled(500, 100), 16, 3.0);
+  const Points wider = Uniform(SanitizerScaled(500, 100), 16, 3.0);
   ASSERT_TRUE(ref.AddPointsIntoTetrahedralization({wider.data(), static_cast<Int>(wider.size())}));
   ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
   ValidationOptions options;
@@ -483,7 +476,7 @@ TEST(Delaunay3DTest, SecondBatchBeyondTheBoundsKeepsItsStructure) {
 }
 
 TEST(Delaunay3DTest, SinglePointAddsMatchOneBatch) {
-  const Points points = Uniform(Scaled(1000, 200), 17);
+  const Points points = Uniform(SanitizerScaled(1000, 200), 17);
   Result<Delaunay3DRef> batch = Tetrahedralize(points);
   Result<Delaunay3DRef> result = Initialized();
   ASSERT_TRUE(batch && result);
@@ -503,7 +496,7 @@ TEST(Delaunay3DTest, PointsAddedAndInsertedOneAtATimeStayValid) {
   workSpace.min = {0, 0, 0};
   workSpace.max = {400, 400, 400};
   ASSERT_TRUE(ref.Init(workSpace));
-  for (const Vector& point : Lattice(Scaled(300, 80), 18)) {
+  for (const Vector& point : Lattice(SanitizerScaled(300, 80), 18)) {
     ASSERT_TRUE(ref.AddPointIntoTetrahedralization(point));
     ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
   }
@@ -542,7 +535,7 @@ TEST(Delaunay3DTest, LoneFirstPointWithoutWorkSpaceIsSkipped) {
 // Point location
 
 TEST(Delaunay3DTest, LocatesCentroidsVerticesAndFarPoints) {
-  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(Scaled(2000, 300), 19));
+  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(SanitizerScaled(2000, 300), 19));
   ASSERT_TRUE(result);
   Delaunay3DRef& ref = result.Value();
   const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
@@ -666,7 +659,7 @@ TEST(Delaunay3DTest, CancelledJobStopsTheCalculation) {
 // Every allocation of a whole run fails in turn: each failure is reported as out-of-memory, and a
 // Reset then brings the object back to a state from which a full run succeeds.
 TEST(Delaunay3DTest, AllocationFailuresAreReportedAndRecoverable) {
-  const Points points = Uniform(Scaled(300, 120), 24);
+  const Points points = Uniform(SanitizerScaled(300, 120), 24);
   const Block<const Vector> input{points.data(), static_cast<Int>(points.size())};
   Result<Delaunay3DRef> reference = Tetrahedralize(points);
   ASSERT_TRUE(reference);
@@ -704,7 +697,7 @@ TEST(Delaunay3DTest, AllocationFailuresAreReportedAndRecoverable) {
 // Copies, determinism, threads
 
 TEST(Delaunay3DTest, CopyIsEqualAndIndependent) {
-  Result<Delaunay3DRef> source = Tetrahedralize(Uniform(Scaled(2000, 300), 25));
+  Result<Delaunay3DRef> source = Tetrahedralize(Uniform(SanitizerScaled(2000, 300), 25));
   Result<Delaunay3DRef> copy = Delaunay3DRef::Create();
   ASSERT_TRUE(source && copy);
   ASSERT_TRUE(copy.Value().CopyFrom(source.Value()));
@@ -713,7 +706,7 @@ TEST(Delaunay3DTest, CopyIsEqualAndIndependent) {
   const Points more = Uniform(200, 26, 0.5);
   ASSERT_TRUE(source.Value().AddPointsIntoTetrahedralization({more.data(), 200}));
   ASSERT_TRUE(source.Value().CalculateDelaunayTetrahedralization());
-  EXPECT_EQ(copy.Value().GetPointCount(), Scaled(2000, 300) + 4);
+  EXPECT_EQ(copy.Value().GetPointCount(), SanitizerScaled(2000, 300) + 4);
   EXPECT_TRUE(Valid(copy.Value()));
   // The copy carries on by itself and reaches the same result as the source.
   ASSERT_TRUE(copy.Value().AddPointsIntoTetrahedralization({more.data(), 200}));
@@ -722,7 +715,7 @@ TEST(Delaunay3DTest, CopyIsEqualAndIndependent) {
 }
 
 TEST(Delaunay3DTest, SameInputGivesSameOutput) {
-  const Points points = Clustered(Scaled(5000, 500), 27);
+  const Points points = Clustered(SanitizerScaled(5000, 500), 27);
   Result<Delaunay3DRef> first = Tetrahedralize(points);
   Result<Delaunay3DRef> second = Tetrahedralize(points);
   ASSERT_TRUE(first && second);
@@ -777,8 +770,8 @@ INSTANTIATE_TEST_SUITE_P(Recorded, Delaunay3DFingerprintTest, ::testing::ValuesI
 // Each instance has its own predicate context, so two tetrahedralisations with very different
 // coordinate ranges can run at once and give what they give alone.
 TEST(Delaunay3DTest, TwoInstancesRunConcurrently) {
-  const Points cloud = Uniform(Scaled(20000, 2000), 28, 1000.0);
-  const Points grid = Grid(Scaled(14, 7), 0.001);
+  const Points cloud = Uniform(SanitizerScaled(20000, 2000), 28, 1000.0);
+  const Points grid = Grid(SanitizerScaled(14, 7), 0.001);
   Result<Delaunay3DRef> serialCloud = Tetrahedralize(cloud);
   Result<Delaunay3DRef> serialGrid = Tetrahedralize(grid);
   ASSERT_TRUE(serialCloud && serialGrid);

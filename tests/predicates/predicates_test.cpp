@@ -9,17 +9,13 @@
 #include <string>
 #include <utility>
 
+#include "common/testscale.h"
 #include "predicates.h"
 
 namespace zemox {
 namespace {
 
-// Sanitizer builds run the same cases on fewer inputs.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kCountDivisor = 20;
-#else
-constexpr int kCountDivisor = 1;
-#endif
+constexpr int kCountDivisor = static_cast<int>(SanitizerScaled(1, 20));
 
 constexpr Float kInfinity = std::numeric_limits<Float>::infinity();
 

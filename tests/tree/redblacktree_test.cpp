@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testscale.h"
 #include "private_geom/redblacktree.h"
 #include "unittests/redblacktreevalidator.h"
 #include "zemox/memory.h"
@@ -16,11 +17,7 @@
 namespace zemox {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr Int sizeScale = 4;
-#else
-constexpr Int sizeScale = 1;
-#endif
+constexpr Int sizeScale = SanitizerScaled(1, 4);
 
 using IntTree = RedBlackTree<Int, DefaultComparator>;
 using IntNode = IntTree::Node;
