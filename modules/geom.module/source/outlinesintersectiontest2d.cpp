@@ -151,11 +151,11 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
   const SegmentKey previous = previousStarts ? SegmentKey{vertex, previousVertex} : SegmentKey{previousVertex, vertex};
   const SegmentKey next = nextStarts ? SegmentKey{vertex, nextVertex} : SegmentKey{nextVertex, vertex};
   if (!previousStarts && nextStarts) {
-    ZEMOX_TRY(Remove(previous, previousVertex));
+    ZEMOX_TRY(Remove(previous, previousVertex, false));
     return TestAndInsert(next, vertex);
   }
   if (previousStarts && !nextStarts) {
-    ZEMOX_TRY(Remove(next, vertex));
+    ZEMOX_TRY(Remove(next, vertex, false));
     return TestAndInsert(previous, previousVertex);
   }
   if (previousStarts) {
@@ -170,8 +170,8 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
 // have never been compared with each other.
 Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previous, const SegmentKey& next,
                                                          Int vertex) {
-  ZEMOX_TRY(Remove(previous, neighbours[vertex].previous));
-  Node* const above = ZEMOX_TRY(Remove(next, vertex));
+  ZEMOX_TRY(Remove(previous, neighbours[vertex].previous, false));
+  Node* const above = ZEMOX_TRY(Remove(next, vertex, true));
   if (!status.IsNode(above) || above == status.GetFirst()) return OK();
   const Node* const below = status.GetPrevious(above);
   const COMPARERESULT order = ZEMOX_TRY(Compare(below->key, above->key));
@@ -185,8 +185,7 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
 Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, Int owner) {
   Node* position = status.GetHeader();
   COMPARERESULT side = COMPARERESULT::LESS;
-  for (Node* node = status.GetRoot(); status.IsNode(node);
-       node = side == COMPARERESULT::LESS ? node->left : node->right) {
+  for (Node* node = status.GetRoot(); status.IsNode(node);) {
     position = node;
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
@@ -194,23 +193,28 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
       intersecting = true;
       return OK();
     }
+    node = side == COMPARERESULT::LESS ? node->left : node->right;
   }
   segmentNodes[owner] = ZEMOX_TRY(status.InsertAtSide(key, position, side));
   return OK();
 }
 
-// Returns the node that followed the removed segment (the tree's nil at the end). `owner` is the
-// vertex whose segment to its next vertex this is.
-Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(const SegmentKey& key, Int owner) {
+// Takes a segment that ends at the current vertex out of the status. `owner` is the vertex whose
+// segment to its next vertex this is. Returns the node that followed the segment (the tree's nil at the
+// end); a removal through the stored node only looks it up when `following` asks for it.
+Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(const SegmentKey& key, Int owner,
+                                                                             Bool following) {
   if (!finite) {
     Bool erased = false;
-    Node* const following = ZEMOX_TRY(status.Erase(key, erased));
+    Node* const next = ZEMOX_TRY(status.Erase(key, erased));
     if (!erased) return MissingSegment();
-    return following;
+    return next;
   }
   Node* const node = std::exchange(segmentNodes[owner], nullptr);
   if (node == nullptr) return MissingSegment();
-  return status.EraseAndGetNext(node);
+  if (following) return status.EraseAndGetNext(node);
+  ZEMOX_TRY(status.Erase(node));
+  return status.GetNil();
 }
 
 Result<COMPARERESULT> OutlinesIntersectionTest2D::Compare(const SegmentKey& probe, const SegmentKey& node) const {
@@ -233,22 +237,23 @@ COMPARERESULT OutlinesIntersectionTest2D::Order(const SegmentKey& probe, const S
 // Two segments without a shared end point: E starts first, L later. While both are in the status L's
 // start lies within E's extent, so L's start on E's line means contact; otherwise they are apart exactly
 // when their order where the first of them ends is still their order at L's start. The roles are picked
-// by selection rather than by branches, for the same reason as the signs.
+// by indexing rather than by branches, for the same reason as the signs.
 COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const {
   const COMPARERESULT startOrder = CompareVertices(probe.start, node.start);
   if (startOrder == COMPARERESULT::EQUAL) return COMPARERESULT::INCOMPARABLE;
   const Bool probeIsEarlier = startOrder == COMPARERESULT::LESS;
-  const Int earlierStart = probeIsEarlier ? probe.start : node.start;
-  const Int earlierEnd = probeIsEarlier ? probe.end : node.end;
-  const Int laterStart = probeIsEarlier ? node.start : probe.start;
-  const Int laterEnd = probeIsEarlier ? node.end : probe.end;
-  const Int32 side = OrientSign(earlierStart, laterStart, earlierEnd);
+  const SegmentKey* const roles[2] = {&node, &probe};
+  const SegmentKey earlier = *roles[probeIsEarlier];
+  const SegmentKey later = *roles[!probeIsEarlier];
+  const Int32 side = OrientSign(earlier.start, later.start, earlier.end);
   if (side == 0) return COMPARERESULT::EQUAL;
-  const COMPARERESULT endOrder = CompareVertices(earlierEnd, laterEnd);
+  const COMPARERESULT endOrder = CompareVertices(earlier.end, later.end);
   if (endOrder == COMPARERESULT::EQUAL) return COMPARERESULT::INCOMPARABLE;
-  const Bool earlierEndsFirst = endOrder == COMPARERESULT::LESS;
-  const Int32 farSide = OrientSign(earlierEndsFirst ? earlierEnd : earlierStart,
-                                   earlierEndsFirst ? laterStart : laterEnd, earlierEndsFirst ? laterEnd : earlierEnd);
+  // Where E ends first, L's end against E's end seen from L's start; else E's end against L's end
+  // seen from E's start.
+  const Int farTriples[2][3] = {{earlier.start, later.end, earlier.end}, {earlier.end, later.start, later.end}};
+  const Int* const farTriple = farTriples[endOrder == COMPARERESULT::LESS];
+  const Int32 farSide = OrientSign(farTriple[0], farTriple[1], farTriple[2]);
   if (side != farSide) return COMPARERESULT::EQUAL;
   return FromSign(probeIsEarlier ? side : -side);
 }
@@ -260,8 +265,19 @@ COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second)
   return CompareLexicographic(points[first], points[second]);
 }
 
+// The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
+// which on typical input is a coin flip for branch prediction; its magnitude test decides nearly every
+// call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
+// first, and orient2d itself only when it fails: the value is orient2d's on every input.
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Float turn = orient2d(context, points[a], points[b], points[c]);
+  const Vector2d& pa = points[a];
+  const Vector2d& pb = points[b];
+  const Vector2d& pc = points[c];
+  const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
+  const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
+  Float turn = detLeft - detRight;
+  if (!(std::fabs(turn) >= context.ccwerrboundA * std::fabs(detLeft + detRight))) [[unlikely]]
+    turn = orient2d(context, pa, pb, pc);
   return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
 }
 

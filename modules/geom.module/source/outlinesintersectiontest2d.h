@@ -88,11 +88,12 @@ class OutlinesIntersectionTest2D {
   Result<void> VisitVertex(Int vertex);
   Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
   Result<void> TestAndInsert(const SegmentKey& key, Int owner);
-  Result<Node*> Remove(const SegmentKey& key, Int owner);
-  COMPARERESULT Order(const SegmentKey& probe, const SegmentKey& node) const;
-  COMPARERESULT OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
-  COMPARERESULT CompareVertices(Int first, Int second) const;
-  Int32 OrientSign(Int a, Int b, Int c) const;
+  Result<Node*> Remove(const SegmentKey& key, Int owner, Bool following);
+  // The comparator runs a few dozen times per vertex, so its parts are always inlined.
+  [[gnu::always_inline]] inline COMPARERESULT Order(const SegmentKey& probe, const SegmentKey& node) const;
+  [[gnu::always_inline]] inline COMPARERESULT OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
+  [[gnu::always_inline]] inline COMPARERESULT CompareVertices(Int first, Int second) const;
+  [[gnu::always_inline]] inline Int32 OrientSign(Int a, Int b, Int c) const;
 
   // All input vertices. Once sorted, the vertices are renumbered in sweep order: a vertex's number is
   // its position here and in `neighbours`, and the status keys use these numbers.
