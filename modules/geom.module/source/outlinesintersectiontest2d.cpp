@@ -43,6 +43,7 @@ Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>>
   points.Flush();
   neighbours.Flush();
   vertexOrder.Flush();
+  segmentNodes.Flush();
   if (!outcome) return outcome.GetError();
   return reset;
 }
@@ -66,6 +67,7 @@ Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> 
   CheckDuplicates();
   if (intersecting) return OK();
   ZEMOX_TRY(Renumber(outlines));
+  vertexOrder.Flush();
   return Sweep();
 }
 
