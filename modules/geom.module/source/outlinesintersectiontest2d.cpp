@@ -40,10 +40,8 @@ Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
 Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>> outlines) {
   const Result<void> outcome = Run(outlines);
   const Result<void> reset = status.IsInitialized() ? status.Reset() : OK();
-  points.Flush();
-  neighbours.Flush();
+  vertices.Flush();
   vertexOrder.Flush();
-  segmentNodes.Flush();
   if (!outcome) return outcome.GetError();
   return reset;
 }
@@ -71,11 +69,9 @@ Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> 
   return Sweep();
 }
 
-// The sort moves the vertices with their points; the neighbours are set once the sweep numbers are
+// The sort moves the vertices with their points; the vertices are set once their sweep numbers are
 // known.
 Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount) {
-  ZEMOX_TRY(points.Resize(vertexCount));
-  ZEMOX_TRY(neighbours.Resize(vertexCount));
   ZEMOX_TRY(vertexOrder.Resize(vertexCount));
   Bool allFinite = true;
   Int index = 0;
@@ -87,8 +83,7 @@ Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Ve
     }
   }
   finite = allFinite;
-  if (points.GetCount() != vertexCount || neighbours.GetCount() != vertexCount || vertexOrder.GetCount() != vertexCount)
-    return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  if (vertexOrder.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   return OK();
 }
 
@@ -114,25 +109,30 @@ void OutlinesIntersectionTest2D::CheckDuplicates() {
 // their points in that order, and compares two vertices by their numbers.
 Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector2d>> outlines) {
   const Int count = vertexOrder.GetCount();
+  ZEMOX_TRY(vertices.Resize(count));
   BaseArray<Int> numbers;
   ZEMOX_TRY(numbers.Resize(count));
-  ZEMOX_TRY(segmentNodes.Resize(count));
+  if (vertices.GetCount() != count || numbers.GetCount() != count)
+    return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   for (Int i = 0; i < count; ++i) {
     numbers[vertexOrder[i].index] = i;
-    points[i] = vertexOrder[i].point;
+    vertices[i].point = vertexOrder[i].point;
   }
   Int first = 0;
   for (const Block<const Vector2d>& outline : outlines) {
     const Int size = outline.GetCount();
-    for (Int i = 0; i < size; ++i)
-      neighbours[numbers[first + i]] = {numbers[first + (i + size - 1) % size], numbers[first + (i + 1) % size]};
+    for (Int i = 0; i < size; ++i) {
+      Vertex& vertex = vertices[numbers[first + i]];
+      vertex.previous = numbers[first + (i + size - 1) % size];
+      vertex.next = numbers[first + (i + 1) % size];
+    }
     first += size;
   }
   return OK();
 }
 
 Result<void> OutlinesIntersectionTest2D::Sweep() {
-  for (Int vertex = 0; vertex < points.GetCount(); ++vertex) {
+  for (Int vertex = 0; vertex < vertices.GetCount(); ++vertex) {
     ZEMOX_TRY(VisitVertex(vertex));
     if (intersecting) return OK();
   }
@@ -144,9 +144,10 @@ Result<void> OutlinesIntersectionTest2D::Sweep() {
 // is only compared with segments that continue beyond the vertex. The segment to the previous vertex
 // belongs to that vertex, the one to the next vertex to this one.
 Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
-  const Vector2d& point = points[vertex];
-  const auto [previousVertex, nextVertex] = neighbours[vertex];
-  if (SamePoint(point, points[previousVertex]) || SamePoint(point, points[nextVertex]))
+  const Vector2d& point = vertices[vertex].point;
+  const Int previousVertex = vertices[vertex].previous;
+  const Int nextVertex = vertices[vertex].next;
+  if (SamePoint(point, vertices[previousVertex].point) || SamePoint(point, vertices[nextVertex].point))
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   const Bool previousStarts = CompareVertices(vertex, previousVertex) == COMPARERESULT::LESS;
   const Bool nextStarts = CompareVertices(vertex, nextVertex) == COMPARERESULT::LESS;
@@ -172,7 +173,7 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
 // have never been compared with each other.
 Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previous, const SegmentKey& next,
                                                          Int vertex) {
-  ZEMOX_TRY(Remove(previous, neighbours[vertex].previous, false));
+  ZEMOX_TRY(Remove(previous, vertices[vertex].previous, false));
   Node* const above = ZEMOX_TRY(Remove(next, vertex, true));
   if (!status.IsNode(above) || above == status.GetFirst()) return OK();
   const Node* const below = status.GetPrevious(above);
@@ -197,7 +198,7 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
     }
     node = side == COMPARERESULT::LESS ? node->left : node->right;
   }
-  segmentNodes[owner] = ZEMOX_TRY(status.InsertAtSide(key, position, side));
+  vertices[owner].segment = ZEMOX_TRY(status.InsertAtSide(key, position, side));
   return OK();
 }
 
@@ -212,7 +213,7 @@ Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(con
     if (!erased) return MissingSegment();
     return next;
   }
-  Node* const node = std::exchange(segmentNodes[owner], nullptr);
+  Node* const node = std::exchange(vertices[owner].segment, nullptr);
   if (node == nullptr) return MissingSegment();
   if (following) return status.EraseAndGetNext(node);
   ZEMOX_TRY(status.Erase(node));
@@ -264,7 +265,7 @@ COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& pr
 // non-finite coordinate the points themselves are compared, as the sort cannot order them consistently.
 COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second) const {
   if (finite) return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
-  return CompareLexicographic(points[first], points[second]);
+  return CompareLexicographic(vertices[first].point, vertices[second].point);
 }
 
 // The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
@@ -272,9 +273,9 @@ COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second)
 // call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
 // first, and orient2d itself only when it fails: the value is orient2d's on every input.
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Vector2d& pa = points[a];
-  const Vector2d& pb = points[b];
-  const Vector2d& pc = points[c];
+  const Vector2d& pa = vertices[a].point;
+  const Vector2d& pb = vertices[b].point;
+  const Vector2d& pc = vertices[c].point;
   const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
   const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
   Float turn = detLeft - detRight;

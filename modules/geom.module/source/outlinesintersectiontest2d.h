@@ -95,23 +95,23 @@ class OutlinesIntersectionTest2D {
   [[gnu::always_inline]] inline COMPARERESULT CompareVertices(Int first, Int second) const;
   [[gnu::always_inline]] inline Int32 OrientSign(Int a, Int b, Int c) const;
 
-  // All input vertices. Once sorted, the vertices are renumbered in sweep order: a vertex's number is
-  // its position here and in `neighbours`, and the status keys use these numbers.
-  BaseArray<Vector2d> points;
-  // Previous and next vertex of each vertex, cyclic within its outline.
-  struct Neighbours {
+  // All input vertices, renumbered in sweep order once sorted: a vertex's number is its position here
+  // and the status keys use these numbers. Each vertex keeps its point, its previous and next vertex
+  // (cyclic within its outline) and, while its segment to the next vertex is in the status, that
+  // segment's node (null otherwise), so that removal needs no search. One array rather than several
+  // keeps the largest working block big enough for the allocator to reuse the memory across calls.
+  struct Vertex {
+    Vector2d point;
     Int previous;
     Int next;
+    Node* segment;
   };
-  BaseArray<Neighbours> neighbours;
+  BaseArray<Vertex> vertices;
   Bool intersecting = false;
   // The vertices with their global indices, sorted by the lexicographic point order.
   BaseArray<SortedVertex> vertexOrder;
   // Segments crossing the sweep line, ordered from below to above.
   StatusTree status;
-  // Per vertex, the status node of the segment to its next vertex while that segment is in the status
-  // (null otherwise), so that removal needs no search.
-  BaseArray<Node*> segmentNodes;
   // All coordinates are finite. Then distinct vertex numbers compare like their points and every
   // orientation sign is consistent, so the status holds no touching segments and a segment's own node
   // is the one a search by key would find. Otherwise points are compared and segments are searched.
