@@ -31,6 +31,8 @@ Error MissingSegment() {
 
 }  // namespace
 
+OutlinesIntersectionTest2D::OutlinesIntersectionTest2D() : status(this), context(ModulePredicateContext()) {}
+
 Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
   if (vertexCount < parallelSortMinimum) return false;
   const Job* job = GetCurrentJob();
@@ -45,8 +47,6 @@ Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>>
   if (!outcome) return outcome.GetError();
   return reset;
 }
-
-OutlinesIntersectionTest2D::OutlinesIntersectionTest2D() : status(this), context(ModulePredicateContext()) {}
 
 Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> outlines) {
   if (outlines.IsEmpty()) return ZEMOX_ERROR_IN(operationName, IllegalArgumentError, "@: No input outlines.");
@@ -123,8 +123,8 @@ Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector
     const Int size = outline.GetCount();
     for (Int i = 0; i < size; ++i) {
       Vertex& vertex = vertices[numbers[first + i]];
-      vertex.previous = numbers[first + (i + size - 1) % size];
-      vertex.next = numbers[first + (i + 1) % size];
+      vertex.previous = numbers[first + (i == 0 ? size : i) - 1];
+      vertex.next = numbers[first + (i + 1 == size ? 0 : i + 1)];
     }
     first += size;
   }
