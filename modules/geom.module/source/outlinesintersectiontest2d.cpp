@@ -190,6 +190,10 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
   COMPARERESULT side = COMPARERESULT::LESS;
   for (Node* node = status.GetRoot(); status.IsNode(node);) {
     position = node;
+    // Large statuses outgrow the caches: fetching both children now overlaps the wait for the next
+    // node with this comparison.
+    __builtin_prefetch(node->left);
+    __builtin_prefetch(node->right);
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
     if (side == COMPARERESULT::EQUAL) {
