@@ -88,7 +88,7 @@ TEST_P(RedBlackTreeRandomTest, MatchesModelAfterEveryStep) {
   std::uniform_int_distribution<Int> keys(0, param.keyRange - 1);
   for (Int step = 0; step < param.steps / sizeScale; ++step) {
     const Int key = keys(random);
-    const unsigned action = random() % 8;
+    const unsigned action = random() % 10;
     const Bool present = model.contains(key);
     if (action < 3) {
       const Result<IntNode*> inserted = tree.Insert(key);
@@ -103,7 +103,15 @@ TEST_P(RedBlackTreeRandomTest, MatchesModelAfterEveryStep) {
       ASSERT_TRUE(inserted);
       handles[key] = inserted.Value();
       model.insert(key);
-    } else if (action < 7 || !present) {
+    } else if (action == 5 && !present) {
+      IntNode* const position = PositionFor(tree, key);
+      const COMPARERESULT side =
+          position == tree.GetHeader() || key < position->key ? COMPARERESULT::LESS : COMPARERESULT::GREATER;
+      const Result<IntNode*> inserted = tree.InsertAtSide(key, position, side);
+      ASSERT_TRUE(inserted);
+      handles[key] = inserted.Value();
+      model.insert(key);
+    } else if (action < 8 || !present) {
       Bool erased = !present;
       const Result<IntNode*> next = tree.Erase(key, erased);
       ASSERT_TRUE(next);
@@ -115,8 +123,16 @@ TEST_P(RedBlackTreeRandomTest, MatchesModelAfterEveryStep) {
         EXPECT_EQ(next.Value(), tree.GetNil()) << "successor of " << key;
       model.erase(key);
       handles.erase(key);
-    } else {
+    } else if (action == 8) {
       ASSERT_TRUE(tree.Erase(handles[key]));
+      model.erase(key);
+      handles.erase(key);
+    } else {
+      const Result<IntNode*> next = tree.EraseAndGetNext(handles[key]);
+      ASSERT_TRUE(next);
+      const auto expectedNext = model.upper_bound(key);
+      EXPECT_EQ(next.Value(), expectedNext == model.end() ? tree.GetNil() : handles[*expectedNext])
+          << "successor of " << key;
       model.erase(key);
       handles.erase(key);
     }
@@ -308,6 +324,26 @@ const ErrorCase errorCases[] = {
      "InsertInPosition: Attempting to insert into an occupied position."},
     {"EraseNullNode", true, [](IntTree& tree) { return tree.Erase(nullptr); }, IllegalArgumentError,
      "Erase: Attempting to delete a null node."},
+    {"InsertAtSideEqual", true,
+     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, NodeOf(tree, 1), COMPARERESULT::EQUAL)); },
+     IllegalArgumentError, "InsertAtSide: The side of the position must be LESS or GREATER."},
+    {"InsertAtSideIncomparable", true,
+     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, NodeOf(tree, 1), COMPARERESULT::INCOMPARABLE)); },
+     IllegalArgumentError, "InsertAtSide: The side of the position must be LESS or GREATER."},
+    {"InsertAtSideOccupied", true,
+     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, tree.GetRoot(), COMPARERESULT::LESS)); },
+     IllegalArgumentError, "InsertAtSide: Attempting to insert into an occupied position."},
+    {"InsertAtSideNullPosition", true,
+     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, nullptr, COMPARERESULT::LESS)); }, IllegalArgumentError,
+     "InsertAtSide: Attempting to insert into uninitialized position."},
+    {"EraseAndGetNextNullNode", true, [](IntTree& tree) { return Discard(tree.EraseAndGetNext(nullptr)); },
+     IllegalArgumentError, "Erase: Attempting to delete a null node."},
+    {"EraseAndGetNextWithBrokenParent", true,
+     [](IntTree& tree) {
+       IntNode* node = NodeOf(tree, 1);
+       return WithBrokenLink(node->parent, [&] { return Discard(tree.EraseAndGetNext(node)); });
+     },
+     IllegalStateError, "Erase: Corrupted pointer to the node next after erased node."},
     {"EraseSentinel", true, [](IntTree& tree) { return tree.Erase(tree.GetNil()); }, IllegalStateError, ""},
     {"InsertThroughBrokenChild", true,
      [](IntTree& tree) { return WithBrokenLink(NodeOf(tree, 1)->left, [&] { return Discard(tree.Insert(0)); }); },
@@ -352,6 +388,22 @@ TEST(RedBlackTreeTest, IncomparableKeysAreRefusedOnlyWhenLinking) {
   EXPECT_EQ(tree.Erase(2, erased).Value(), tree.GetNil());
   EXPECT_TRUE(erased) << "the descent found the node it could not order";
   EXPECT_EQ(tree.GetCount(), 0);
+  ExpectValid(tree);
+}
+
+// Linking at a side a descent has already decided never asks the comparator.
+TEST(RedBlackTreeTest, InsertAtSideLinksWithoutComparing) {
+  Fixture<IncomparableComparator> fixture;
+  auto& tree = fixture.tree;
+  ASSERT_TRUE(tree.Init());
+  auto* root = tree.InsertAtSide(2, tree.GetHeader(), COMPARERESULT::LESS).Value();
+  auto* low = tree.InsertAtSide(1, root, COMPARERESULT::LESS).Value();
+  auto* high = tree.InsertAtSide(3, root, COMPARERESULT::GREATER).Value();
+  EXPECT_EQ(root->left, low);
+  EXPECT_EQ(root->right, high);
+  EXPECT_EQ(tree.GetFirst(), low);
+  EXPECT_EQ(tree.GetLast(), high);
+  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1, 2, 3}));
   ExpectValid(tree);
 }
 

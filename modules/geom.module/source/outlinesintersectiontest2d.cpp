@@ -1,5 +1,8 @@
 #include "outlinesintersectiontest2d.h"
 
+#include <cmath>
+#include <utility>
+
 #include "exactpredicates2d_impl.h"
 #include "zemox/jobs.h"
 
@@ -19,15 +22,16 @@ Bool SamePoint(const Vector2d& a, const Vector2d& b) { return a.x == b.x && a.y 
 static_assert(static_cast<Int32>(COMPARERESULT::LESS) == -1 && static_cast<Int32>(COMPARERESULT::EQUAL) == 0 &&
               static_cast<Int32>(COMPARERESULT::GREATER) == 1);
 
-Int32 OrientSign(const Vector2d& a, const Vector2d& b, const Vector2d& c) {
-  const Float turn = ExactPredicates2DImpl::Orient(a, b, c);
-  return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
-}
-
 // LESS when the probe lies below, GREATER above, EQUAL for a zero sign (touching).
 COMPARERESULT FromSign(Int32 sign) { return static_cast<COMPARERESULT>(sign); }
 
+Error MissingSegment() {
+  return ZEMOX_ERROR_IN(operationName, IllegalStateError, "@: Sweep line status misses a segment.");
+}
+
 }  // namespace
+
+OutlinesIntersectionTest2D::OutlinesIntersectionTest2D() : status(this), context(ModulePredicateContext()) {}
 
 Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
   if (vertexCount < parallelSortMinimum) return false;
@@ -38,8 +42,7 @@ Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
 Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>> outlines) {
   const Result<void> outcome = Run(outlines);
   const Result<void> reset = status.IsInitialized() ? status.Reset() : OK();
-  points.Flush();
-  neighbours.Flush();
+  vertices.Flush();
   vertexOrder.Flush();
   if (!outcome) return outcome.GetError();
   return reset;
@@ -61,48 +64,75 @@ Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> 
   ZEMOX_TRY(SortVertices());
   CheckDuplicates();
   if (intersecting) return OK();
+  ZEMOX_TRY(Renumber(outlines));
+  vertexOrder.Flush();
   return Sweep();
 }
 
+// The sort moves the vertices with their points; the vertices are set once their sweep numbers are
+// known.
 Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount) {
-  ZEMOX_TRY(points.Resize(vertexCount));
-  ZEMOX_TRY(neighbours.Resize(vertexCount));
   ZEMOX_TRY(vertexOrder.Resize(vertexCount));
-  Int first = 0;
+  Bool allFinite = true;
+  Int index = 0;
   for (const Block<const Vector2d>& outline : outlines) {
-    const Int count = outline.GetCount();
-    for (Int i = 0; i < count; ++i) {
-      points[first + i] = outline[i];
-      neighbours[first + i] = {first + (i + count - 1) % count, first + (i + 1) % count};
-      vertexOrder[first + i] = first + i;
+    for (const Vector2d& point : outline) {
+      vertexOrder[index] = {point, index};
+      allFinite &= std::isfinite(point.x) & std::isfinite(point.y);
+      ++index;
     }
-    first += count;
   }
-  if (points.GetCount() != vertexCount || neighbours.GetCount() != vertexCount || vertexOrder.GetCount() != vertexCount)
-    return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  finite = allFinite;
+  if (vertexOrder.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   return OK();
 }
 
 Result<void> OutlinesIntersectionTest2D::SortVertices() {
-  const Block<Int> order = vertexOrder;
-  if (SortsInParallel(order.GetCount())) return LexicographicalVertexSort<10000>{points.GetFirst()}.Sort(order);
+  const Block<SortedVertex> order = vertexOrder;
+  if (SortsInParallel(order.GetCount())) return LexicographicalVertexSort<10000>{}.Sort(order);
   if (order.GetCount() <= 1) return OK();
-  return LexicographicalVertexSort<1>{points.GetFirst()}.Sort(order);
+  return LexicographicalVertexSort<1>{}.Sort(order);
 }
 
 // Equal points sort next to each other, so one pass finds every duplicated vertex, within an outline
 // or across outlines.
 void OutlinesIntersectionTest2D::CheckDuplicates() {
   for (Int i = 1; i < vertexOrder.GetCount(); ++i) {
-    if (SamePoint(points[vertexOrder[i - 1]], points[vertexOrder[i]])) {
+    if (SamePoint(vertexOrder[i - 1].point, vertexOrder[i].point)) {
       intersecting = true;
       return;
     }
   }
 }
 
+// Numbers the vertices by their sorted position: the sweep then visits them in number order, reads
+// their points in that order, and compares two vertices by their numbers.
+Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector2d>> outlines) {
+  const Int count = vertexOrder.GetCount();
+  ZEMOX_TRY(vertices.Resize(count));
+  BaseArray<Int> numbers;
+  ZEMOX_TRY(numbers.Resize(count));
+  if (vertices.GetCount() != count || numbers.GetCount() != count)
+    return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  for (Int i = 0; i < count; ++i) {
+    numbers[vertexOrder[i].index] = i;
+    vertices[i].point = vertexOrder[i].point;
+  }
+  Int first = 0;
+  for (const Block<const Vector2d>& outline : outlines) {
+    const Int size = outline.GetCount();
+    for (Int i = 0; i < size; ++i) {
+      Vertex& vertex = vertices[numbers[first + i]];
+      vertex.previous = numbers[first + (i == 0 ? size : i) - 1];
+      vertex.next = numbers[first + (i + 1 == size ? 0 : i + 1)];
+    }
+    first += size;
+  }
+  return OK();
+}
+
 Result<void> OutlinesIntersectionTest2D::Sweep() {
-  for (const Int vertex : vertexOrder) {
+  for (Int vertex = 0; vertex < vertices.GetCount(); ++vertex) {
     ZEMOX_TRY(VisitVertex(vertex));
     if (intersecting) return OK();
   }
@@ -111,37 +141,40 @@ Result<void> OutlinesIntersectionTest2D::Sweep() {
 
 // The two segments of a vertex either pass through the sweep line there (one ends, one starts), both
 // start or both end at it. Segments that end leave the status before new ones enter, so a new segment
-// is only compared with segments that continue beyond the vertex.
+// is only compared with segments that continue beyond the vertex. The segment to the previous vertex
+// belongs to that vertex, the one to the next vertex to this one.
 Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
-  const Vector2d& point = points[vertex];
-  const auto [previousVertex, nextVertex] = neighbours[vertex];
-  if (SamePoint(point, points[previousVertex]) || SamePoint(point, points[nextVertex]))
+  const Vector2d& point = vertices[vertex].point;
+  const Int previousVertex = vertices[vertex].previous;
+  const Int nextVertex = vertices[vertex].next;
+  if (SamePoint(point, vertices[previousVertex].point) || SamePoint(point, vertices[nextVertex].point))
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
-  const Bool previousStarts = CompareLexicographic(point, points[previousVertex]) == COMPARERESULT::LESS;
-  const Bool nextStarts = CompareLexicographic(point, points[nextVertex]) == COMPARERESULT::LESS;
+  const Bool previousStarts = CompareVertices(vertex, previousVertex) == COMPARERESULT::LESS;
+  const Bool nextStarts = CompareVertices(vertex, nextVertex) == COMPARERESULT::LESS;
   const SegmentKey previous = previousStarts ? SegmentKey{vertex, previousVertex} : SegmentKey{previousVertex, vertex};
   const SegmentKey next = nextStarts ? SegmentKey{vertex, nextVertex} : SegmentKey{nextVertex, vertex};
   if (!previousStarts && nextStarts) {
-    ZEMOX_TRY(Remove(previous));
-    return TestAndInsert(next);
+    ZEMOX_TRY(Remove(previous, previousVertex, false));
+    return TestAndInsert(next, vertex);
   }
   if (previousStarts && !nextStarts) {
-    ZEMOX_TRY(Remove(next));
-    return TestAndInsert(previous);
+    ZEMOX_TRY(Remove(next, vertex, false));
+    return TestAndInsert(previous, previousVertex);
   }
   if (previousStarts) {
-    ZEMOX_TRY(TestAndInsert(previous));
+    ZEMOX_TRY(TestAndInsert(previous, previousVertex));
     if (intersecting) return OK();
-    return TestAndInsert(next);
+    return TestAndInsert(next, vertex);
   }
-  return EndBothSegments(previous, next);
+  return EndBothSegments(previous, next, vertex);
 }
 
 // Removing the two segments that end at a vertex makes the segments around them neighbours, which
 // have never been compared with each other.
-Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previous, const SegmentKey& next) {
-  ZEMOX_TRY(Remove(previous));
-  Node* const above = ZEMOX_TRY(Remove(next));
+Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previous, const SegmentKey& next,
+                                                         Int vertex) {
+  ZEMOX_TRY(Remove(previous, vertices[vertex].previous, false));
+  Node* const above = ZEMOX_TRY(Remove(next, vertex, true));
   if (!status.IsNode(above) || above == status.GetFirst()) return OK();
   const Node* const below = status.GetPrevious(above);
   const COMPARERESULT order = ZEMOX_TRY(Compare(below->key, above->key));
@@ -150,67 +183,109 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
 }
 
 // The in-order neighbours of a new segment lie on its descent path, so descending compares it with
-// every segment it can touch now; any answer but below or above means contact.
-Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key) {
+// every segment it can touch now; any answer but below or above means contact. The descent has
+// already decided the side of the last node, so the segment is linked there without comparing again.
+Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, Int owner) {
   Node* position = status.GetHeader();
-  Node* node = status.GetRoot();
-  while (status.IsNode(node)) {
+  COMPARERESULT side = COMPARERESULT::LESS;
+  for (Node* node = status.GetRoot(); status.IsNode(node);) {
     position = node;
-    const COMPARERESULT order = ZEMOX_TRY(Compare(key, node->key));
-    if (order == COMPARERESULT::LESS) {
-      node = node->left;
-    } else if (order == COMPARERESULT::GREATER) {
-      node = node->right;
-    } else {
+    // Large statuses outgrow the caches: fetching both children now overlaps the wait for the next
+    // node with this comparison.
+    __builtin_prefetch(node->left);
+    __builtin_prefetch(node->right);
+    side = Order(key, node->key);
+    if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+    if (side == COMPARERESULT::EQUAL) {
       intersecting = true;
       return OK();
     }
+    node = side == COMPARERESULT::LESS ? node->left : node->right;
   }
-  ZEMOX_TRY(status.InsertInPosition(key, position));
+  vertices[owner].segment = ZEMOX_TRY(status.InsertAtSide(key, position, side));
   return OK();
 }
 
-// Returns the node that followed the removed segment (the tree's nil at the end).
-Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(const SegmentKey& key) {
-  Bool erased = false;
-  Node* const following = ZEMOX_TRY(status.Erase(key, erased));
-  if (!erased) return ZEMOX_ERROR_IN(operationName, IllegalStateError, "@: Sweep line status misses a segment.");
-  return following;
+// Takes a segment that ends at the current vertex out of the status. `owner` is the vertex whose
+// segment to its next vertex this is. Returns the node that followed the segment (the tree's nil at the
+// end); a removal through the stored node only looks it up when `following` asks for it.
+Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(const SegmentKey& key, Int owner,
+                                                                             Bool following) {
+  if (!finite) {
+    Bool erased = false;
+    Node* const next = ZEMOX_TRY(status.Erase(key, erased));
+    if (!erased) return MissingSegment();
+    return next;
+  }
+  Node* const node = std::exchange(vertices[owner].segment, nullptr);
+  if (node == nullptr) return MissingSegment();
+  if (following) return status.EraseAndGetNext(node);
+  ZEMOX_TRY(status.Erase(node));
+  return status.GetNil();
 }
 
 Result<COMPARERESULT> OutlinesIntersectionTest2D::Compare(const SegmentKey& probe, const SegmentKey& node) const {
+  const COMPARERESULT order = Order(probe, node);
+  if (order == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  return order;
+}
+
+// As Compare, with INCOMPARABLE for two distinct vertices at the same point, which the duplicate
+// check excludes before the sweep.
+COMPARERESULT OutlinesIntersectionTest2D::Order(const SegmentKey& probe, const SegmentKey& node) const {
   if (probe.start == node.start) {
     if (probe.end == node.end) return COMPARERESULT::EQUAL;
-    return FromSign(OrientSign(points[node.start], points[node.end], points[probe.end]));
+    return FromSign(OrientSign(node.start, node.end, probe.end));
   }
-  if (probe.end == node.end) return FromSign(OrientSign(points[node.start], points[node.end], points[probe.start]));
-  return CompareDisjointEnds(probe, node);
+  if (probe.end == node.end) return FromSign(OrientSign(node.start, node.end, probe.start));
+  return OrderDisjointEnds(probe, node);
 }
 
 // Two segments without a shared end point: E starts first, L later. While both are in the status L's
 // start lies within E's extent, so L's start on E's line means contact; otherwise they are apart exactly
 // when their order where the first of them ends is still their order at L's start. The roles are picked
-// by selection rather than by branches, for the same reason as the signs.
-Result<COMPARERESULT> OutlinesIntersectionTest2D::CompareDisjointEnds(const SegmentKey& probe,
-                                                                      const SegmentKey& node) const {
-  const Vector2d& probeStart = points[probe.start];
-  const Vector2d& nodeStart = points[node.start];
-  const COMPARERESULT startOrder = CompareLexicographic(probeStart, nodeStart);
-  if (startOrder == COMPARERESULT::EQUAL) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+// by indexing rather than by branches, for the same reason as the signs.
+COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const {
+  const COMPARERESULT startOrder = CompareVertices(probe.start, node.start);
+  if (startOrder == COMPARERESULT::EQUAL) return COMPARERESULT::INCOMPARABLE;
   const Bool probeIsEarlier = startOrder == COMPARERESULT::LESS;
-  const Vector2d& earlierStart = probeIsEarlier ? probeStart : nodeStart;
-  const Vector2d& earlierEnd = points[probeIsEarlier ? probe.end : node.end];
-  const Vector2d& laterStart = probeIsEarlier ? nodeStart : probeStart;
-  const Vector2d& laterEnd = points[probeIsEarlier ? node.end : probe.end];
-  const Int32 side = OrientSign(earlierStart, laterStart, earlierEnd);
+  const SegmentKey* const roles[2] = {&node, &probe};
+  const SegmentKey earlier = *roles[probeIsEarlier];
+  const SegmentKey later = *roles[!probeIsEarlier];
+  const Int32 side = OrientSign(earlier.start, later.start, earlier.end);
   if (side == 0) return COMPARERESULT::EQUAL;
-  const COMPARERESULT endOrder = CompareLexicographic(earlierEnd, laterEnd);
-  if (endOrder == COMPARERESULT::EQUAL) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
-  const Bool earlierEndsFirst = endOrder == COMPARERESULT::LESS;
-  const Int32 farSide = OrientSign(earlierEndsFirst ? earlierEnd : earlierStart,
-                                   earlierEndsFirst ? laterStart : laterEnd, earlierEndsFirst ? laterEnd : earlierEnd);
+  const COMPARERESULT endOrder = CompareVertices(earlier.end, later.end);
+  if (endOrder == COMPARERESULT::EQUAL) return COMPARERESULT::INCOMPARABLE;
+  // Where E ends first, L's end against E's end seen from L's start; else E's end against L's end
+  // seen from E's start.
+  const Int farTriples[2][3] = {{earlier.start, later.end, earlier.end}, {earlier.end, later.start, later.end}};
+  const Int* const farTriple = farTriples[endOrder == COMPARERESULT::LESS];
+  const Int32 farSide = OrientSign(farTriple[0], farTriple[1], farTriple[2]);
   if (side != farSide) return COMPARERESULT::EQUAL;
   return FromSign(probeIsEarlier ? side : -side);
+}
+
+// Sweep order of two vertices. Finite distinct points are ordered like their sweep numbers; with a
+// non-finite coordinate the points themselves are compared, as the sort cannot order them consistently.
+COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second) const {
+  if (finite) return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
+  return CompareLexicographic(vertices[first].point, vertices[second].point);
+}
+
+// The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
+// which on typical input is a coin flip for branch prediction; its magnitude test decides nearly every
+// call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
+// first, and orient2d itself only when it fails: the value is orient2d's on every input.
+Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
+  const Vector2d& pa = vertices[a].point;
+  const Vector2d& pb = vertices[b].point;
+  const Vector2d& pc = vertices[c].point;
+  const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
+  const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
+  Float turn = detLeft - detRight;
+  if (!(std::fabs(turn) >= context.ccwerrboundA * std::fabs(detLeft + detRight))) [[unlikely]]
+    turn = orient2d(context, pa, pb, pc);
+  return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
 }
 
 }  // namespace zemox

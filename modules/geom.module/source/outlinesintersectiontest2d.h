@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "predicates.h"
 #include "private_geom/redblacktree.h"
 #include "segmentkey.h"
 #include "zemox/basearray.h"
@@ -10,29 +11,34 @@
 
 namespace zemox {
 
-// Sort policy of the vertex order: global vertex indices by the lexicographic order of their points.
-// Granularity 1 sorts on the calling thread; a larger granularity hands the sort to the host's
-// workers, which split it down to ranges of that many indices.
+// A vertex as the sort moves it: its point and its global index. Sorting these records by value
+// reads no other array, and the sorted records carry the points in sweep order.
+struct SortedVertex {
+  Vector2d point;
+  Int index;
+};
+
+// Sort policy of the vertex order: vertices by the lexicographic order of their points. Granularity 1
+// sorts on the calling thread; a larger granularity hands the sort to the host's workers, which split
+// it down to ranges of that many vertices.
 //
 // A sort needs a strict weak order even for non-finite input, so a NaN coordinate counts as equal to
 // another NaN and greater than every number; for numbers this is the lexicographic point order.
 template <Int Granularity>
 struct LexicographicalVertexSort {
-  const Vector2d* points;
-
   // Ordered numbers are decided by the first two tests; the rest only runs for equal values or NaN.
   static Bool CoordinateLess(Float a, Float b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
 
-  Bool operator()(Int first, Int second) const {
-    const Vector2d& a = points[first];
-    const Vector2d& b = points[second];
+  Bool operator()(const SortedVertex& first, const SortedVertex& second) const {
+    const Vector2d& a = first.point;
+    const Vector2d& b = second.point;
     if (a.x < b.x) return true;
     if (b.x < a.x) return false;
     if (a.x == b.x || (std::isnan(a.x) && std::isnan(b.x))) return CoordinateLess(a.y, b.y);
     return std::isnan(b.x);
   }
 
-  Result<void> Sort(Block<Int> order) const {
+  Result<void> Sort(Block<SortedVertex> order) const {
     if constexpr (Granularity > 1) {
       return ParallelSort(order.begin(), order.end(), *this, Granularity);
     } else {
@@ -51,7 +57,7 @@ class OutlinesIntersectionTest2D {
  public:
   using StatusTree = RedBlackTree<SegmentKey, OutlinesIntersectionTest2D>;
 
-  OutlinesIntersectionTest2D() : status(this) {}
+  OutlinesIntersectionTest2D();
   OutlinesIntersectionTest2D(const OutlinesIntersectionTest2D&) = delete;
   OutlinesIntersectionTest2D& operator=(const OutlinesIntersectionTest2D&) = delete;
 
@@ -77,26 +83,40 @@ class OutlinesIntersectionTest2D {
   Result<void> CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount);
   Result<void> SortVertices();
   void CheckDuplicates();
+  Result<void> Renumber(Block<const Block<const Vector2d>> outlines);
   Result<void> Sweep();
   Result<void> VisitVertex(Int vertex);
-  Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next);
-  Result<void> TestAndInsert(const SegmentKey& key);
-  Result<Node*> Remove(const SegmentKey& key);
-  Result<COMPARERESULT> CompareDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
+  Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
+  Result<void> TestAndInsert(const SegmentKey& key, Int owner);
+  Result<Node*> Remove(const SegmentKey& key, Int owner, Bool following);
+  // The comparator runs a few dozen times per vertex, so its parts are always inlined.
+  [[gnu::always_inline]] inline COMPARERESULT Order(const SegmentKey& probe, const SegmentKey& node) const;
+  [[gnu::always_inline]] inline COMPARERESULT OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
+  [[gnu::always_inline]] inline COMPARERESULT CompareVertices(Int first, Int second) const;
+  [[gnu::always_inline]] inline Int32 OrientSign(Int a, Int b, Int c) const;
 
-  // All input vertices, outline after outline: the global index of a vertex is its position here.
-  BaseArray<Vector2d> points;
-  // Previous and next global index of each vertex, cyclic within its outline.
-  struct Neighbours {
+  // All input vertices, renumbered in sweep order once sorted: a vertex's number is its position here
+  // and the status keys use these numbers. Each vertex keeps its point, its previous and next vertex
+  // (cyclic within its outline) and, while its segment to the next vertex is in the status, that
+  // segment's node (null otherwise), so that removal needs no search. One array rather than several
+  // keeps the largest working block big enough for the allocator to reuse the memory across calls.
+  struct Vertex {
+    Vector2d point;
     Int previous;
     Int next;
+    Node* segment;
   };
-  BaseArray<Neighbours> neighbours;
+  BaseArray<Vertex> vertices;
   Bool intersecting = false;
-  // Global indices sorted by the lexicographic point order.
-  BaseArray<Int> vertexOrder;
+  // The vertices with their global indices, sorted by the lexicographic point order.
+  BaseArray<SortedVertex> vertexOrder;
   // Segments crossing the sweep line, ordered from below to above.
   StatusTree status;
+  // All coordinates are finite. Then distinct vertex numbers compare like their points and every
+  // orientation sign is consistent, so the status holds no touching segments and a segment's own node
+  // is the one a search by key would find. Otherwise points are compared and segments are searched.
+  Bool finite = true;
+  const PredicateContext& context;
 };
 
 }  // namespace zemox

@@ -108,6 +108,14 @@ class RedBlackTree {
     return Link(key, position, order, "InsertInPosition");
   }
 
+  // Links a new node on the side of `position` that a previous descent has already decided (LESS:
+  // left, GREATER: right; the header of an empty tree takes it as the root), without comparing again.
+  Result<Node*> InsertAtSide(const Key& key, Node* position, COMPARERESULT side) {
+    if (side != COMPARERESULT::LESS && side != COMPARERESULT::GREATER)
+      return ZEMOX_ERROR(IllegalArgumentError, "@: The side of the position must be LESS or GREATER.");
+    return Link(key, position, side, "InsertAtSide");
+  }
+
   // Removes the node; the other nodes keep their addresses and keys.
   Result<void> Erase(Node* node) {
     if (node == nullptr) return ZEMOX_ERROR(IllegalArgumentError, "@: Attempting to delete a null node.");
@@ -130,11 +138,18 @@ class RedBlackTree {
       return ZEMOX_ERROR(IllegalStateError, "@: Attempting to delete a node from an uninitialized tree.");
     const Descent descent = ZEMOX_TRY(Descend(key, "Erase"));
     if (descent.found == nil_) return nil_;
-    Node* next = GetNext(descent.found);
-    if (next == nullptr)
-      return ZEMOX_ERROR(IllegalStateError, "@: Corrupted pointer to the node next after erased node.");
-    ZEMOX_TRY(Erase(descent.found));
+    Node* next = ZEMOX_TRY(EraseAndGetNext(descent.found));
     erased = true;
+    return next;
+  }
+
+  // Removes the node held by the caller; returns its in-order successor (nil at the end).
+  Result<Node*> EraseAndGetNext(Node* node) {
+    if (node == nullptr) return ZEMOX_ERROR_IN("Erase", IllegalArgumentError, "@: Attempting to delete a null node.");
+    Node* next = GetNext(node);
+    if (next == nullptr)
+      return ZEMOX_ERROR_IN("Erase", IllegalStateError, "@: Corrupted pointer to the node next after erased node.");
+    ZEMOX_TRY(Erase(node));
     return next;
   }
 
