@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testscale.h"
 #include "exactpredicates2d_impl.h"
 #include "outlinesintersectiontest2d.h"
 #include "zemox/jobs.h"
@@ -20,11 +21,7 @@
 namespace zemox {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int randomCaseCount = 400;
-#else
-constexpr int randomCaseCount = 4000;
-#endif
+constexpr int randomCaseCount = static_cast<int>(SanitizerScaled(4000, 400));
 
 using Outline = std::vector<Vector2d>;
 using Outlines = std::vector<Outline>;
