@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
 #include "zemox/registry.h"
 
@@ -112,6 +113,47 @@ TEST_F(LoadedModuleTest, AnswersThroughTheInterface) {
   EXPECT_EQ(tooShort.GetError().Message(), "Init: Input outline has less than 3 points.");
 }
 
+TEST_F(LoadedModuleTest, TetrahedralisesThroughDelaunay3DRef) {
+  Record interface;
+  ASSERT_TRUE(FindRecord(RecordKind::INTERFACE, Delaunay3DInterfaceId, interface));
+  ASSERT_NE(interface.interfaceInfo, nullptr);
+  const Block<const SlotInfo> slots = interface.interfaceInfo->slots;
+  ASSERT_EQ(slots.GetCount(), 20);
+  EXPECT_STREQ(slots[0].method, "Free");
+  EXPECT_STREQ(slots[19].method, "FindTetContainingPoint");
+  ASSERT_EQ(slots[19].parameters.GetCount(), 2);
+  EXPECT_STREQ(slots[19].parameters[1].name, "foundTetIndex");
+  EXPECT_TRUE(slots[19].parameters[1].out);
+  Record flipCase;
+  ASSERT_TRUE(FindRecord(RecordKind::ENUMERATION, "net.zemox.enum.flipcase", flipCase));
+  EXPECT_EQ(flipCase.enumInfo->values.GetCount(), 10);
+
+  Result<Delaunay3DRef> created = Delaunay3DRef::Create();
+  ASSERT_TRUE(created);
+  Delaunay3DRef delaunay = std::move(created.Value());
+  ASSERT_TRUE(delaunay.Init({{0, 0, 0}, {1, 1, 1}}));
+  const Vector points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.3, 0.3, 0.3}, {0.3, 0.3, 0.3}};
+  ASSERT_TRUE(delaunay.AddPointsIntoTetrahedralization({points, 6}));
+  ASSERT_TRUE(delaunay.CalculateDelaunayTetrahedralization());
+  Int arrayCount = 0;
+  Int pointCount = 0;
+  const Block<const Tetrahedron> tetrahedrons = delaunay.GetTetrahedrons(arrayCount, pointCount);
+  EXPECT_EQ(arrayCount, delaunay.GetTetrahedronCount());
+  EXPECT_EQ(pointCount, 10);
+  const Block<const Vector> stored = delaunay.GetPoints();
+  for (Int t = 0; t < arrayCount; ++t) {
+    const Tetrahedron& tet = tetrahedrons[t];
+    EXPECT_GT(delaunay.OrientDet(stored[tet.v[0]], stored[tet.v[1]], stored[tet.v[2]], stored[tet.v[3]]), 0.0) << t;
+  }
+  // Of the two equal points, the one inserted second (the earlier in the input) is skipped.
+  const Block<const Int32> pointToTet = delaunay.GetPointsToTetConnections();
+  EXPECT_EQ(pointToTet[8], -1);
+  EXPECT_GE(pointToTet[9], 0);
+  Int32 found = -1;
+  ASSERT_TRUE(delaunay.FindTetContainingPoint({0.1, 0.1, 0.1}, found).Value());
+  EXPECT_GE(found, 0);
+}
+
 // Runs last in this file's order: after unloading, no record of the module remains and the
 // interface reports that it has no implementation.
 TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
@@ -132,6 +174,9 @@ TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
   EXPECT_TRUE(answer.GetError().Is(IllegalStateError));
   EXPECT_EQ(answer.GetError().Message(),
             "OutlineSelfIntersectionTest: Interface net.zemox.interface.exactpredicates2d is not implemented.");
+  const Result<Delaunay3DRef> instance = Delaunay3DRef::Create();
+  ASSERT_FALSE(instance);
+  EXPECT_TRUE(instance.GetError().Is(IllegalStateError));
 }
 
 }  // namespace
