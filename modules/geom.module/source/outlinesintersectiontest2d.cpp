@@ -42,6 +42,7 @@ Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
 Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>> outlines) {
   const Result<void> outcome = Run(outlines);
   const Result<void> reset = status.IsInitialized() ? status.Reset() : OK();
+  points.Flush();
   vertices.Flush();
   vertexOrder.Flush();
   if (!outcome) return outcome.GetError();
@@ -109,14 +110,15 @@ void OutlinesIntersectionTest2D::CheckDuplicates() {
 // their points in that order, and compares two vertices by their numbers.
 Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector2d>> outlines) {
   const Int count = vertexOrder.GetCount();
+  ZEMOX_TRY(points.Resize(count));
   ZEMOX_TRY(vertices.Resize(count));
   BaseArray<Int> numbers;
   ZEMOX_TRY(numbers.Resize(count));
-  if (vertices.GetCount() != count || numbers.GetCount() != count)
+  if (points.GetCount() != count || vertices.GetCount() != count || numbers.GetCount() != count)
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   for (Int i = 0; i < count; ++i) {
     numbers[vertexOrder[i].index] = i;
-    vertices[i].point = vertexOrder[i].point;
+    points[i] = vertexOrder[i].point;
   }
   Int first = 0;
   for (const Block<const Vector2d>& outline : outlines) {
@@ -144,10 +146,10 @@ Result<void> OutlinesIntersectionTest2D::Sweep() {
 // is only compared with segments that continue beyond the vertex. The segment to the previous vertex
 // belongs to that vertex, the one to the next vertex to this one.
 Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
-  const Vector2d& point = vertices[vertex].point;
+  const Vector2d& point = points[vertex];
   const Int previousVertex = vertices[vertex].previous;
   const Int nextVertex = vertices[vertex].next;
-  if (SamePoint(point, vertices[previousVertex].point) || SamePoint(point, vertices[nextVertex].point))
+  if (SamePoint(point, points[previousVertex]) || SamePoint(point, points[nextVertex]))
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   const Bool previousStarts = CompareVertices(vertex, previousVertex) == COMPARERESULT::LESS;
   const Bool nextStarts = CompareVertices(vertex, nextVertex) == COMPARERESULT::LESS;
@@ -182,6 +184,14 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
   return OK();
 }
 
+// Requests what the descent reads when it moves to `child`: the points of its key and its children.
+void OutlinesIntersectionTest2D::Prefetch(const Node* child) const {
+  __builtin_prefetch(&points[child->key.start]);
+  __builtin_prefetch(&points[child->key.end]);
+  __builtin_prefetch(child->left);
+  __builtin_prefetch(child->right);
+}
+
 // The in-order neighbours of a new segment lie on its descent path, so descending compares it with
 // every segment it can touch now; any answer but below or above means contact. The descent has
 // already decided the side of the last node, so the segment is linked there without comparing again.
@@ -190,10 +200,11 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
   COMPARERESULT side = COMPARERESULT::LESS;
   for (Node* node = status.GetRoot(); status.IsNode(node);) {
     position = node;
-    // Large statuses outgrow the caches: fetching both children now overlaps the wait for the next
-    // node with this comparison.
-    __builtin_prefetch(node->left);
-    __builtin_prefetch(node->right);
+    // Large statuses outgrow the caches: fetching the grandchildren and the points of the children's
+    // keys now overlaps the waits of the next steps with this comparison. The children themselves
+    // were fetched one step earlier; the nil sentinel has a valid key.
+    Prefetch(node->left);
+    Prefetch(node->right);
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
     if (side == COMPARERESULT::EQUAL) {
@@ -269,7 +280,7 @@ COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& pr
 // non-finite coordinate the points themselves are compared, as the sort cannot order them consistently.
 COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second) const {
   if (finite) return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
-  return CompareLexicographic(vertices[first].point, vertices[second].point);
+  return CompareLexicographic(points[first], points[second]);
 }
 
 // The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
@@ -277,9 +288,9 @@ COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second)
 // call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
 // first, and orient2d itself only when it fails: the value is orient2d's on every input.
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Vector2d& pa = vertices[a].point;
-  const Vector2d& pb = vertices[b].point;
-  const Vector2d& pc = vertices[c].point;
+  const Vector2d& pa = points[a];
+  const Vector2d& pb = points[b];
+  const Vector2d& pc = points[c];
   const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
   const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
   Float turn = detLeft - detRight;
