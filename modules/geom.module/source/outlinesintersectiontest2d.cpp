@@ -133,12 +133,25 @@ Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector
   return OK();
 }
 
+// Vertices are visited in number order, but their neighbours and the nodes of their segments lie
+// anywhere in memory: requesting those of the next vertex overlaps their fetch with this visit.
 Result<void> OutlinesIntersectionTest2D::Sweep() {
-  for (Int vertex = 0; vertex < vertices.GetCount(); ++vertex) {
+  const Int count = vertices.GetCount();
+  for (Int vertex = 0; vertex < count; ++vertex) {
+    if (vertex + 1 < count) PrefetchVisit(vertex + 1);
     ZEMOX_TRY(VisitVertex(vertex));
     if (intersecting) return OK();
   }
   return OK();
+}
+
+// A prefetch never faults, so the vertex's segment node may still be null or about to be replaced.
+void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
+  const Vertex& links = vertices[vertex];
+  __builtin_prefetch(&points[links.previous]);
+  __builtin_prefetch(&points[links.next]);
+  __builtin_prefetch(&vertices[links.previous]);
+  __builtin_prefetch(links.segment);
 }
 
 // The two segments of a vertex either pass through the sweep line there (one ends, one starts), both

@@ -85,6 +85,7 @@ class OutlinesIntersectionTest2D {
   void CheckDuplicates();
   Result<void> Renumber(Block<const Block<const Vector2d>> outlines);
   Result<void> Sweep();
+  [[gnu::always_inline]] inline void PrefetchVisit(Int vertex) const;
   Result<void> VisitVertex(Int vertex);
   Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
   [[gnu::always_inline]] inline void Prefetch(const Node* child) const;
