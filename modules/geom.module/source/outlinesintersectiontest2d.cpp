@@ -42,7 +42,6 @@ Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
 Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>> outlines) {
   const Result<void> outcome = Run(outlines);
   const Result<void> reset = status.IsInitialized() ? status.Reset() : OK();
-  points.Flush();
   vertices.Flush();
   vertexOrder.Flush();
   if (!outcome) return outcome.GetError();
@@ -110,15 +109,14 @@ void OutlinesIntersectionTest2D::CheckDuplicates() {
 // their points in that order, and compares two vertices by their numbers.
 Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector2d>> outlines) {
   const Int count = vertexOrder.GetCount();
-  ZEMOX_TRY(points.Resize(count));
   ZEMOX_TRY(vertices.Resize(count));
   BaseArray<Int> numbers;
   ZEMOX_TRY(numbers.Resize(count));
-  if (points.GetCount() != count || vertices.GetCount() != count || numbers.GetCount() != count)
+  if (vertices.GetCount() != count || numbers.GetCount() != count)
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   for (Int i = 0; i < count; ++i) {
     numbers[vertexOrder[i].index] = i;
-    points[i] = vertexOrder[i].point;
+    vertices[i].point = vertexOrder[i].point;
   }
   Int first = 0;
   for (const Block<const Vector2d>& outline : outlines) {
@@ -148,9 +146,8 @@ Result<void> OutlinesIntersectionTest2D::Sweep() {
 // A prefetch never faults, so the vertex's segment node may still be null or about to be replaced.
 void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
   const Vertex& links = vertices[vertex];
-  __builtin_prefetch(&points[links.previous]);
-  __builtin_prefetch(&points[links.next]);
   __builtin_prefetch(&vertices[links.previous]);
+  __builtin_prefetch(&vertices[links.next]);
   __builtin_prefetch(links.segment);
 }
 
@@ -159,10 +156,10 @@ void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
 // is only compared with segments that continue beyond the vertex. The segment to the previous vertex
 // belongs to that vertex, the one to the next vertex to this one.
 Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
-  const Vector2d& point = points[vertex];
+  const Vector2d& point = vertices[vertex].point;
   const Int previousVertex = vertices[vertex].previous;
   const Int nextVertex = vertices[vertex].next;
-  if (SamePoint(point, points[previousVertex]) || SamePoint(point, points[nextVertex]))
+  if (SamePoint(point, vertices[previousVertex].point) || SamePoint(point, vertices[nextVertex].point))
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   const Bool previousStarts = CompareVertices(vertex, previousVertex) == COMPARERESULT::LESS;
   const Bool nextStarts = CompareVertices(vertex, nextVertex) == COMPARERESULT::LESS;
@@ -198,9 +195,9 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
 }
 
 // Requests what the descent reads when it moves to `child`: the points of its key and its children.
-void OutlinesIntersectionTest2D::Prefetch(const Node* child) const {
-  __builtin_prefetch(&points[child->key.start]);
-  __builtin_prefetch(&points[child->key.end]);
+void OutlinesIntersectionTest2D::PrefetchDescent(const Node* child) const {
+  __builtin_prefetch(&vertices[child->key.start].point);
+  __builtin_prefetch(&vertices[child->key.end].point);
   __builtin_prefetch(child->left);
   __builtin_prefetch(child->right);
 }
@@ -216,8 +213,8 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
     // Large statuses outgrow the caches: fetching the grandchildren and the points of the children's
     // keys now overlaps the waits of the next steps with this comparison. The children themselves
     // were fetched one step earlier; the nil sentinel has a valid key.
-    Prefetch(node->left);
-    Prefetch(node->right);
+    PrefetchDescent(node->left);
+    PrefetchDescent(node->right);
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
     if (side == COMPARERESULT::EQUAL) {
@@ -293,7 +290,7 @@ COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& pr
 // non-finite coordinate the points themselves are compared, as the sort cannot order them consistently.
 COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second) const {
   if (finite) return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
-  return CompareLexicographic(points[first], points[second]);
+  return CompareLexicographic(vertices[first].point, vertices[second].point);
 }
 
 // The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
@@ -301,9 +298,9 @@ COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second)
 // call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
 // first, and orient2d itself only when it fails: the value is orient2d's on every input.
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Vector2d& pa = points[a];
-  const Vector2d& pb = points[b];
-  const Vector2d& pc = points[c];
+  const Vector2d& pa = vertices[a].point;
+  const Vector2d& pb = vertices[b].point;
+  const Vector2d& pc = vertices[c].point;
   const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
   const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
   Float turn = detLeft - detRight;

@@ -88,7 +88,7 @@ class OutlinesIntersectionTest2D {
   [[gnu::always_inline]] inline void PrefetchVisit(Int vertex) const;
   Result<void> VisitVertex(Int vertex);
   Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
-  [[gnu::always_inline]] inline void Prefetch(const Node* child) const;
+  [[gnu::always_inline]] inline void PrefetchDescent(const Node* child) const;
   Result<void> TestAndInsert(const SegmentKey& key, Int owner);
   Result<Node*> Remove(const SegmentKey& key, Int owner, Bool following);
   // The comparator runs a few dozen times per vertex, so its parts are always inlined.
@@ -97,14 +97,13 @@ class OutlinesIntersectionTest2D {
   [[gnu::always_inline]] inline COMPARERESULT CompareVertices(Int first, Int second) const;
   [[gnu::always_inline]] inline Int32 OrientSign(Int a, Int b, Int c) const;
 
-  // The points of all input vertices, renumbered in sweep order once sorted: a vertex's number is its
-  // position here and the status keys use these numbers. The comparator reads only the points, at
-  // random positions in large statuses, so a dense array of them touches the fewest cache lines.
-  BaseArray<Vector2d> points;
-  // The vertices by number. Each keeps its previous and next vertex (cyclic within its outline) and,
-  // while its segment to the next vertex is in the status, that segment's node (null otherwise), so
-  // that removal needs no search.
+  // All input vertices, renumbered in sweep order once sorted: a vertex's number is its position here
+  // and the status keys use these numbers. Each vertex keeps its point, its previous and next vertex
+  // (cyclic within its outline) and, while its segment to the next vertex is in the status, that
+  // segment's node (null otherwise), so that removal needs no search. One array rather than several
+  // keeps the largest working block big enough for the allocator to reuse the memory across calls.
   struct Vertex {
+    Vector2d point;
     Int previous;
     Int next;
     Node* segment;
