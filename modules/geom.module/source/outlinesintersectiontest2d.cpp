@@ -131,12 +131,24 @@ Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector
   return OK();
 }
 
+// Vertices are visited in number order, but their neighbours and the nodes of their segments lie
+// anywhere in memory: requesting those of the next vertex overlaps their fetch with this visit.
 Result<void> OutlinesIntersectionTest2D::Sweep() {
-  for (Int vertex = 0; vertex < vertices.GetCount(); ++vertex) {
+  const Int count = vertices.GetCount();
+  for (Int vertex = 0; vertex < count; ++vertex) {
+    if (vertex + 1 < count) PrefetchVisit(vertex + 1);
     ZEMOX_TRY(VisitVertex(vertex));
     if (intersecting) return OK();
   }
   return OK();
+}
+
+// A prefetch never faults, so the vertex's segment node may still be null or about to be replaced.
+void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
+  const Vertex& links = vertices[vertex];
+  __builtin_prefetch(&vertices[links.previous]);
+  __builtin_prefetch(&vertices[links.next]);
+  __builtin_prefetch(links.segment);
 }
 
 // The two segments of a vertex either pass through the sweep line there (one ends, one starts), both
@@ -182,6 +194,14 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
   return OK();
 }
 
+// Requests what the descent reads when it moves to `child`: the points of its key and its children.
+void OutlinesIntersectionTest2D::PrefetchDescent(const Node* child) const {
+  __builtin_prefetch(&vertices[child->key.start].point);
+  __builtin_prefetch(&vertices[child->key.end].point);
+  __builtin_prefetch(child->left);
+  __builtin_prefetch(child->right);
+}
+
 // The in-order neighbours of a new segment lie on its descent path, so descending compares it with
 // every segment it can touch now; any answer but below or above means contact. The descent has
 // already decided the side of the last node, so the segment is linked there without comparing again.
@@ -190,10 +210,11 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
   COMPARERESULT side = COMPARERESULT::LESS;
   for (Node* node = status.GetRoot(); status.IsNode(node);) {
     position = node;
-    // Large statuses outgrow the caches: fetching both children now overlaps the wait for the next
-    // node with this comparison.
-    __builtin_prefetch(node->left);
-    __builtin_prefetch(node->right);
+    // Large statuses outgrow the caches: fetching the grandchildren and the points of the children's
+    // keys now overlaps the waits of the next steps with this comparison. The children themselves
+    // were fetched one step earlier; the nil sentinel has a valid key.
+    PrefetchDescent(node->left);
+    PrefetchDescent(node->right);
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
     if (side == COMPARERESULT::EQUAL) {

@@ -85,8 +85,10 @@ class OutlinesIntersectionTest2D {
   void CheckDuplicates();
   Result<void> Renumber(Block<const Block<const Vector2d>> outlines);
   Result<void> Sweep();
+  [[gnu::always_inline]] inline void PrefetchVisit(Int vertex) const;
   Result<void> VisitVertex(Int vertex);
   Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
+  [[gnu::always_inline]] inline void PrefetchDescent(const Node* child) const;
   Result<void> TestAndInsert(const SegmentKey& key, Int owner);
   Result<Node*> Remove(const SegmentKey& key, Int owner, Bool following);
   // The comparator runs a few dozen times per vertex, so its parts are always inlined.
