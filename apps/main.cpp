@@ -54,32 +54,27 @@ void ListRecords() {
       nullptr);
 }
 
-struct SelfTestTally {
-  int passed = 0;
-  int failed = 0;
-};
+void PrintSelfTestOutcome(const Record& test, const Result<void>& outcome, void* passed) {
+  if (outcome) {
+    ++*static_cast<Int*>(passed);
+    std::printf("selftest %s: passed\n", test.id.Text());
+    return;
+  }
+  const Error& error = outcome.GetError();
+  std::printf("selftest %s: FAILED: %s (%.*s) at %s:%d\n", test.id.Text(), error.Class().Text(),
+              static_cast<int>(error.Message().size()), error.Message().data(), error.File(), error.Line());
+}
 
-bool RunSelfTests() {
-  SelfTestTally tally;
-  EnumerateRecords(
-      [](const Record& record, void* context) {
-        if (record.kind != RecordKind::SELFTEST) return true;
-        auto& counts = *static_cast<SelfTestTally*>(context);
-        const Result<void> outcome = record.selfTest();
-        if (outcome) {
-          ++counts.passed;
-          std::printf("selftest %s: passed\n", record.id.Text());
-        } else {
-          ++counts.failed;
-          const Error& error = outcome.GetError();
-          std::printf("selftest %s: FAILED: %s (%.*s) at %s:%d\n", record.id.Text(), error.Class().Text(),
-                      static_cast<int>(error.Message().size()), error.Message().data(), error.File(), error.Line());
-        }
-        return true;
-      },
-      &tally);
-  std::printf("self-tests: %d passed, %d failed\n", tally.passed, tally.failed);
-  return tally.failed == 0;
+bool RunAllSelfTests() {
+  Int passed = 0;
+  const Result<Int> failed = RunSelfTests(PrintSelfTestOutcome, &passed);
+  if (!failed) {
+    std::printf("self-tests could not run: %s\n", failed.GetError().Class().Text());
+    return false;
+  }
+  std::printf("self-tests: %lld passed, %lld failed\n", static_cast<long long>(passed),
+              static_cast<long long>(failed.Value()));
+  return failed.Value() == 0;
 }
 
 }  // namespace
@@ -100,7 +95,7 @@ int main(int argc, char** argv) {
 
   bool ok = zemox::RefusedRegistrationCount() == 0;
   if (options.list) zemox::ListRecords();
-  if (options.selfTest) ok = zemox::RunSelfTests() && ok;
+  if (options.selfTest) ok = zemox::RunAllSelfTests() && ok;
   if (options.demo) ok = zemox::RunDemos(stdout) && ok;
   dlclose(module);
   return ok ? 0 : 1;

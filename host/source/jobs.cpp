@@ -35,7 +35,7 @@ Result<void> JobGroup::Adopt(Job* job) {
     state_ = NewObject<State>();
     if (state_ == nullptr) return ZEMOX_ERROR(OutOfMemoryError);
   }
-  ZEMOX_TRY(state_->jobs.Append(job));
+  ZEMOX_RETURN_IF_FAILED(state_->jobs.Append(job));
   job->group_ = this;
   return OK();
 }

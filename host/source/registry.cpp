@@ -1,5 +1,7 @@
 #include "zemox/registry.h"
 
+#include "zemox/interface.h"
+
 #include <mutex>
 
 #include "zemox/basearray.h"
@@ -112,10 +114,46 @@ Bool FindRecord(RecordKind kind, const Id& id, Record& found) {
   return false;
 }
 
-const void* FindImplementation(const Id& interfaceId) {
-  Record record;
-  if (!FindRecord(RecordKind::IMPLEMENTATION, interfaceId, record)) return nullptr;
-  return record.table;
+const void* FindImplementation(const Id& interfaceId, UInt& generation) {
+  RegistryState& state = State();
+  std::lock_guard lock(state.mutex);
+  generation = state.generation.load(std::memory_order_relaxed);
+  for (const Record& record : state.records)
+    if (record.kind == RecordKind::IMPLEMENTATION && record.id == interfaceId) return record.table;
+  return nullptr;
+}
+
+Result<BaseArray<Record>> CopyRecords(RecordKind kind) {
+  RegistryState& state = State();
+  std::lock_guard lock(state.mutex);
+  BaseArray<Record> copies;
+  for (const Record& record : state.records)
+    if (record.kind == kind && !copies.Append(record)) return ZEMOX_ERROR(OutOfMemoryError);
+  return copies;
+}
+
+Result<Int> RunSelfTests(SelfTestReport report, void* context) {
+  ZEMOX_ASSIGN_OR_RETURN(const BaseArray<Record> tests, CopyRecords(RecordKind::SELFTEST));
+  Int failed = 0;
+  for (const Record& test : tests) {
+    const Result<void> outcome = test.selfTest();
+    if (!outcome) ++failed;
+    report(test, outcome, context);
+  }
+  return failed;
+}
+
+const SlotFunction* SlotTableCache::Refresh(const Id& interfaceId) {
+  UInt generation = 0;
+  const auto* table = static_cast<const SlotFunction*>(FindImplementation(interfaceId, generation));
+  UInt stamp = stamp_.load(std::memory_order_relaxed);
+  // An odd stamp means another thread is publishing; this caller simply goes without the cache.
+  if ((stamp & 1) != 0 || !stamp_.compare_exchange_strong(stamp, stamp | 1, std::memory_order_acquire)) return table;
+  // Orders the odd stamp before the new table for readers that see the table (their acquire fence).
+  std::atomic_thread_fence(std::memory_order_release);
+  table_.store(table, std::memory_order_relaxed);
+  stamp_.store(2 * generation, std::memory_order_release);
+  return table;
 }
 
 Result<Object*> CreateObject(const Id& classId) {

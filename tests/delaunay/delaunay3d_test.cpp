@@ -15,6 +15,7 @@
 #include "delaunay3d/delaunay3d_impl.h"
 #include "exact_checks.h"
 #include "geom/delaunay3d.h"
+#include "portability.h"
 #include "zemox/jobs.h"
 #include "zemox/memory.h"
 #include "zemox/registry.h"
@@ -127,87 +128,6 @@ bool SameResult(const Delaunay3DRef& a, const Delaunay3DRef& b) {
 }
 
 std::string Message(const Error& error) { return std::string(error.Message()); }
-
-// ---------------------------------------------------------------------------------------------
-// Registration
-
-TEST(Delaunay3DRegistrationTest, InterfaceHasTwentyReflectedSlots) {
-  Record record;
-  ASSERT_TRUE(FindRecord(RecordKind::INTERFACE, Delaunay3DInterfaceId, record));
-  ASSERT_NE(record.interfaceInfo, nullptr);
-  const Block<const SlotInfo> slots = record.interfaceInfo->slots;
-  ASSERT_EQ(slots.GetCount(), 20);
-  const char* methods[] = {"Free",
-                           "Alloc",
-                           "CopyFrom",
-                           "Init",
-                           "CalculateDelaunayTetrahedralization",
-                           "IsInitialized",
-                           "AddPointsIntoTetrahedralization",
-                           "AddPointIntoTetrahedralization",
-                           "GetTetrahedrons",
-                           "GetTetrahedrons",
-                           "GetPointsToTetConnections",
-                           "GetPoints",
-                           "GetPointsWrite",
-                           "GetTetrahedronCount",
-                           "GetPointCount",
-                           "Reset",
-                           "OrientDet",
-                           "Flush",
-                           "FindTetIndexContainingPoint",
-                           "FindTetContainingPoint"};
-  std::string parameters;
-  for (Int i = 0; i < 20; ++i) {
-    EXPECT_STREQ(slots[i].method, methods[i]) << i;
-    for (const ParameterInfo& parameter : slots[i].parameters)
-      parameters += std::string(parameter.name) + (parameter.out ? "(out) " : " ");
-  }
-  EXPECT_EQ(parameters,
-            "object allocLocation src resizeFlags workSpace newPointsIn newPointIn arrayCount(out) pointCount(out) "
-            "planePointA planePointB planePointC testPoint point foundTetIndex(out) onFace1(out) onFace2(out) point "
-            "foundTetIndex(out) ");
-  EXPECT_NE(FindImplementation(Delaunay3DInterfaceId), nullptr);
-}
-
-TEST(Delaunay3DRegistrationTest, EnumerationsCarryTheirValues) {
-  struct Expected {
-    const char* id;
-    const char* name;
-    std::vector<std::pair<std::string, Int>> values;
-  };
-  const Expected expected[] = {
-      {"net.zemox.enum.flipcase",
-       "FLIPCASE",
-       {{"CONVEX", 0},
-        {"CONCAVE_OVER_ONE_FACE_A", 1},
-        {"CONCAVE_OVER_ONE_FACE_B", 2},
-        {"CONCAVE_OVER_ONE_FACE_C", 3},
-        {"CONCAVE_OVER_TWO_FACES", 4},
-        {"CONVEX_COPLANAR_A", 5},
-        {"CONVEX_COPLANAR_B", 6},
-        {"CONVEX_COPLANAR_C", 7},
-        {"CONVEX_COPLANAR_ONPLANE", 8},
-        {"BROKEN", 9}}},
-      {"net.zemox.enum.orientation",
-       "ORIENTATION",
-       {{"ORIENTATION_ON", 0}, {"OVER", 1}, {"UNDER", 2}, {"ORIENTATION_ERROR", 3}}},
-      {"net.zemox.enum.insidetest",
-       "INSIDETEST",
-       {{"INSIDE_ON", 0}, {"INSIDE", 1}, {"OUTSIDE", 2}, {"INSIDE_ERROR", 3}}},
-  };
-  for (const Expected& enumeration : expected) {
-    Record record;
-    ASSERT_TRUE(FindRecord(RecordKind::ENUMERATION, Id(enumeration.id), record)) << enumeration.id;
-    EXPECT_STREQ(record.name, enumeration.name);
-    std::vector<std::pair<std::string, Int>> values;
-    for (const EnumValueInfo& value : record.enumInfo->values) values.emplace_back(value.name, value.value);
-    EXPECT_EQ(values, enumeration.values) << enumeration.id;
-  }
-  EXPECT_EQ(static_cast<Int32>(FLIPCASE::BROKEN), 9);
-  EXPECT_EQ(static_cast<Int32>(ORIENTATION::UNDER), 2);
-  EXPECT_EQ(static_cast<Int32>(INSIDETEST::OUTSIDE), 2);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Valid results on every kind of input

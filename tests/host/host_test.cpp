@@ -52,15 +52,15 @@ TEST(ErrorTest, PlaceholdersTakeArgumentsInOrder) {
   EXPECT_EQ(copy.Message(), error.Message());
 }
 
-TEST(ResultTest, TryPassesErrorsOnUnchanged) {
-  auto failing = []() -> Result<Int> { return ZEMOX_ERROR(IllegalArgumentError, "bad"); };
-  auto caller = [&]() -> Result<Int> { return ZEMOX_TRY(failing()) + 1; };
-  const Result<Int> result = caller();
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.GetError().Message(), "bad");
-  auto succeeding = []() -> Result<Int> { return 41; };
-  auto adder = [&]() -> Result<Int> { return ZEMOX_TRY(succeeding()) + 1; };
-  EXPECT_EQ(adder().Value(), 42);
+TEST(ResultTest, AssignOrReturnPassesErrorsOnUnchanged) {
+  auto addOne = [](Result<Int> (*source)()) -> Result<Int> {
+    ZEMOX_ASSIGN_OR_RETURN(const Int value, source());
+    return value + 1;
+  };
+  const Result<Int> failed = addOne([]() -> Result<Int> { return ZEMOX_ERROR(IllegalArgumentError, "bad"); });
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.GetError().Message(), "bad");
+  EXPECT_EQ(addOne([]() -> Result<Int> { return 41; }).Value(), 42);
 }
 
 TEST(BaseArrayTest, GrowsByHalfInMultiplesOf16) {

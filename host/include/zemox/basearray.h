@@ -60,28 +60,28 @@ class BaseArray {
   }
 
   Result<void> Append(const T& value) {
-    if (count_ == capacity_) ZEMOX_TRY(Reallocate(GrownCapacity()));
+    if (count_ == capacity_) ZEMOX_RETURN_IF_FAILED(Reallocate(GrownCapacity()));
     new (data_ + count_) T(value);
     ++count_;
     return OK();
   }
 
   Result<void> Append(T&& value) {
-    if (count_ == capacity_) ZEMOX_TRY(Reallocate(GrownCapacity()));
+    if (count_ == capacity_) ZEMOX_RETURN_IF_FAILED(Reallocate(GrownCapacity()));
     new (data_ + count_) T(std::move(value));
     ++count_;
     return OK();
   }
 
   Result<void> Append(Block<const T> values) {
-    ZEMOX_TRY(EnsureCapacity(count_ + values.GetCount()));
+    ZEMOX_RETURN_IF_FAILED(EnsureCapacity(count_ + values.GetCount()));
     for (const T& value : values) new (data_ + count_++) T(value);
     return OK();
   }
 
   // Appends a value-initialised element and returns it.
   Result<T*> AppendNew() {
-    if (count_ == capacity_) ZEMOX_TRY(Reallocate(GrownCapacity()));
+    if (count_ == capacity_) ZEMOX_RETURN_IF_FAILED(Reallocate(GrownCapacity()));
     T* element = new (data_ + count_) T();
     ++count_;
     return element;
@@ -90,7 +90,7 @@ class BaseArray {
   // Sets the count; new elements are value-initialised (zero for plain data). The capacity becomes
   // exactly the count when it has to grow.
   Result<void> Resize(Int count) {
-    if (count > capacity_) ZEMOX_TRY(Reallocate(count));
+    if (count > capacity_) ZEMOX_RETURN_IF_FAILED(Reallocate(count));
     for (Int i = count_; i < count; ++i) new (data_ + i) T();
     for (Int i = count; i < count_; ++i) data_[i].~T();
     count_ = count;
@@ -122,7 +122,7 @@ class BaseArray {
 
   // Replaces the content by a copy of `values`.
   Result<void> CopyFrom(Block<const T> values) requires std::is_copy_constructible_v<T> {
-    ZEMOX_TRY(EnsureCapacity(values.GetCount()));
+    ZEMOX_RETURN_IF_FAILED(EnsureCapacity(values.GetCount()));
     Reset();
     return Append(values);
   }

@@ -70,7 +70,7 @@ Result<void> ParallelSort(T* first, T* last, Less less, Int granularity) {
     Part& part = *static_cast<Part*>(context);
     part.result = ParallelSort(part.first, part.last, part.less, part.granularity);
   };
-  ZEMOX_TRY(detail::ParallelInvoke(sortPart, &low, sortPart, &high));
+  ZEMOX_RETURN_IF_FAILED(detail::ParallelInvoke(sortPart, &low, sortPart, &high));
   if (!low.result) return low.result;
   return high.result;
 }

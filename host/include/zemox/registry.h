@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "zemox/basearray.h"
 #include "zemox/block.h"
 #include "zemox/id.h"
 #include "zemox/object.h"
@@ -28,9 +29,10 @@ enum class RecordKind : Int32 {
 const char* RecordKindName(RecordKind kind);
 
 // Reflection data of one interface slot: the method and its parameters with their direction.
+enum class ParameterDirection : Int32 { IN, OUT, INOUT };
 struct ParameterInfo {
   const char* name;
-  Bool out;
+  ParameterDirection direction;
 };
 struct SlotInfo {
   const char* method;
@@ -118,29 +120,24 @@ Int RefusedRegistrationCount();
 // valid while it stays the same.
 UInt RegistryGeneration();
 
-// The slot table registered for an interface, or null.
-const void* FindImplementation(const Id& interfaceId);
+// The slot table registered for an interface, or null, and the registry generation it belongs to.
+const void* FindImplementation(const Id& interfaceId, UInt& generation);
 // The record of a kind and identifier; false when there is none.
 Bool FindRecord(RecordKind kind, const Id& id, Record& found);
+// Copies of every record of a kind, in registration order, so that a caller can use them without
+// holding the registry (a self-test calls through interfaces, which look records up).
+Result<BaseArray<Record>> CopyRecords(RecordKind kind);
+
+// Runs every registered self-test and reports each outcome to `report`; returns how many failed.
+// The tests run on copies of their records, outside the registry lock, because a self-test calls
+// through interfaces, and a lookup with a cold cache takes that lock.
+using SelfTestReport = void (*)(const Record& test, const Result<void>& outcome, void* context);
+Result<Int> RunSelfTests(SelfTestReport report, void* context);
 
 // Creates an object of a registered class.
 Result<Object*> CreateObject(const Id& classId);
 // Creates an object of a class entered into the given registry.
 Result<Object*> CreateObjectFromRegistry(const Id& registryId, const Id& classId);
-
-// Slot table of an interface's implementation, cached until the registry changes. Null when the
-// interface has no implementation.
-template <typename Slots>
-const Slots* ResolveSlots(const Id& interfaceId) {
-  static std::atomic<const Slots*> cached{nullptr};
-  static std::atomic<UInt> cachedGeneration{~UInt{0}};
-  const UInt generation = RegistryGeneration();
-  if (cachedGeneration.load(std::memory_order_acquire) == generation) return cached.load(std::memory_order_relaxed);
-  const Slots* slots = static_cast<const Slots*>(FindImplementation(interfaceId));
-  cached.store(slots, std::memory_order_relaxed);
-  cachedGeneration.store(generation, std::memory_order_release);
-  return slots;
-}
 
 // Identifier of the unit-test registry that modules enter their self-tests into.
 inline constexpr Id UnitTestRegistry{"net.zemox.registry.unittestclasses"};

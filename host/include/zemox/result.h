@@ -62,19 +62,21 @@ inline Result<void> OK() { return {}; }
 
 }  // namespace zemox
 
-// Evaluates a Result-returning expression and returns its error from the enclosing function on failure;
-// otherwise yields the value (for Result<void>, nothing).
-#define ZEMOX_TRY(expression)                                        \
-  ({                                                                 \
-    auto zemoxTryResult_ = (expression);                             \
-    if (!zemoxTryResult_.IsOk()) return zemoxTryResult_.TakeError(); \
-    ::zemox::ResultValue(std::move(zemoxTryResult_));                \
-  })
+// Returns the error of a failed Result expression from the enclosing function.
+#define ZEMOX_RETURN_IF_FAILED(expression)                          \
+  do {                                                              \
+    if (auto&& zemoxResult_ = (expression); !zemoxResult_.IsOk()) { \
+      return zemoxResult_.TakeError();                              \
+    }                                                               \
+  } while (false)
 
-namespace zemox {
-template <typename T>
-T ResultValue(Result<T>&& result) {
-  return std::move(result).Value();
-}
-inline void ResultValue(Result<void>&&) {}
-}  // namespace zemox
+// `target` (a declaration or an assignable expression) receives the value of a Result expression, or
+// the enclosing function returns its error.
+#define ZEMOX_ASSIGN_OR_RETURN(target, expression) \
+  ZEMOX_ASSIGN_OR_RETURN_(ZEMOX_CONCATENATE(zemoxResult_, __LINE__), target, expression)
+#define ZEMOX_ASSIGN_OR_RETURN_(result, target, expression) \
+  auto&& result = (expression);                             \
+  if (!result.IsOk()) return result.TakeError();            \
+  target = std::move(result).Value()
+#define ZEMOX_CONCATENATE(a, b) ZEMOX_CONCATENATE_(a, b)
+#define ZEMOX_CONCATENATE_(a, b) a##b

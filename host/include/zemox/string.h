@@ -21,7 +21,7 @@ class String {
   // Appends the format with each "@" replaced by the next argument's text.
   template <typename... Args>
   Result<void> AppendFormat(std::string_view format, const Args&... args) {
-    Sink sink{this};
+    Sink sink{this, OK()};
     FormatInto(sink, format, args...);
     return sink.result;
   }
@@ -44,7 +44,7 @@ class String {
 template <typename... Args>
 Result<String> FormatString(std::string_view format, const Args&... args) {
   String text;
-  ZEMOX_TRY(text.AppendFormat(format, args...));
+  ZEMOX_RETURN_IF_FAILED(text.AppendFormat(format, args...));
   return text;
 }
 

@@ -76,32 +76,18 @@ Result<Bool> ExactPredicates2DImpl::OutlinesIntersectionTest(Block<const Block<c
 
 namespace {
 
-constexpr ExactPredicates2DSlots slots{
-    &ExactPredicates2DImpl::Orient,
-    &ExactPredicates2DImpl::InCircle,
-    &ExactPredicates2DImpl::InTriangle,
-    &ExactPredicates2DImpl::InSector,
-    &ExactPredicates2DImpl::OutlineSelfIntersectionTest,
-    static_cast<Result<Bool> (*)(Block<const Vector2d>, Block<const Vector2d>)>(
-        &ExactPredicates2DImpl::OutlinesIntersectionTest),
-    static_cast<Result<Bool> (*)(Block<const Block<const Vector2d>>)>(&ExactPredicates2DImpl::OutlinesIntersectionTest),
-};
-
 // The module context is the only thing computed at load: it is ready before the implementation
 // becomes reachable through the registry.
-Record PrepareImplementationRecord() {
+Bool PrepareModuleContext() {
   moduleContext = PredicateContext{};
   exactinit(moduleContext, 0, 0, 0.0, 0.0, 0.0);
-  return {.kind = RecordKind::IMPLEMENTATION,
-          .id = ExactPredicates2DInterfaceId,
-          .name = "ExactPredicates2DImpl",
-          .table = &slots};
+  return true;
 }
 
-const Registration interfaceRecord({.kind = RecordKind::INTERFACE,
-                                    .id = ExactPredicates2DInterfaceId,
-                                    .interfaceInfo = &ExactPredicates2DInterfaceInfo});
-const Registration implementationRecord(PrepareImplementationRecord());
+const InterfaceRegistration<ExactPredicates2DInterface> interfaceRecord;
+[[maybe_unused]] const Bool moduleContextPrepared = PrepareModuleContext();
+const ImplementationRegistration<ExactPredicates2DInterface, ExactPredicates2DImpl> implementationRecord(
+    "ExactPredicates2DImpl");
 
 }  // namespace
 }  // namespace zemox

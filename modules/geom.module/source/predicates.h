@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "portability.h"
 #include "zemox/types.h"
 
 namespace zemox {
@@ -56,8 +57,8 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 // The filters below are forced inline: they are the common case and only a few dozen operations,
 // while the slow paths stay out of line.
 // > 0 when a, b, c turn counter-clockwise, < 0 clockwise, 0 collinear.
-[[gnu::always_inline]] inline Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
-                                             const Vector2d& c) {
+ZEMOX_FORCE_INLINE Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
+                                  const Vector2d& c) {
   const Float detLeft = (a.x - c.x) * (b.y - c.y);
   const Float detRight = (a.y - c.y) * (b.x - c.x);
   const Float det = detLeft - detRight;
@@ -69,8 +70,8 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 }
 
 // > 0 when d lies inside the circle through a, b, c (counter-clockwise), 0 when cocircular.
-[[gnu::always_inline]] inline Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
-                                             const Vector2d& c, const Vector2d& d) {
+ZEMOX_FORCE_INLINE Float incircle(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
+                                  const Vector2d& c, const Vector2d& d) {
   const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
   const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
   const Float bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
@@ -90,9 +91,9 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 
 // orient3d from the offsets ad = a - d, bd = b - d, cd = c - d, for callers that test several faces
 // against one d and share the offsets; the points themselves are read only when the filter fails.
-[[gnu::always_inline]] inline Float orient3dFromOffsets(const PredicateContext& context, const Vector& ad,
-                                                        const Vector& bd, const Vector& cd, const Vector& a,
-                                                        const Vector& b, const Vector& c, const Vector& d) {
+ZEMOX_FORCE_INLINE Float orient3dFromOffsets(const PredicateContext& context, const Vector& ad, const Vector& bd,
+                                             const Vector& cd, const Vector& a, const Vector& b, const Vector& c,
+                                             const Vector& d) {
   const Float bdxcdy = bd.x * cd.y, cdxbdy = cd.x * bd.y;
   const Float cdxady = cd.x * ad.y, adxcdy = ad.x * cd.y;
   const Float adxbdy = ad.x * bd.y, bdxady = bd.x * ad.y;
@@ -106,14 +107,14 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 }
 
 // Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
-[[gnu::always_inline]] inline Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b,
-                                             const Vector& c, const Vector& d) {
+ZEMOX_FORCE_INLINE Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
+                                  const Vector& d) {
   return orient3dFromOffsets(context, a - d, b - d, c - d, a, b, c, d);
 }
 
 // > 0 when e lies inside the sphere through a, b, c, d with orient3d(a, b, c, d) > 0, 0 when cospherical.
-[[gnu::always_inline]] inline Float insphere(const PredicateContext& context, const Vector& a, const Vector& b,
-                                             const Vector& c, const Vector& d, const Vector& e) {
+ZEMOX_FORCE_INLINE Float insphere(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
+                                  const Vector& d, const Vector& e) {
   const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
   const Float aey = a.y - e.y, bey = b.y - e.y, cey = c.y - e.y, dey = d.y - e.y;
   const Float aez = a.z - e.z, bez = b.z - e.z, cez = c.z - e.z, dez = d.z - e.z;

@@ -6,9 +6,21 @@
 
 #include "geom/degeneratedinputerror.h"
 #include "private_geom/outlineprocessing.h"
+#include "zemox/enumeration.h"
+#include "zemox/interface.h"
 #include "zemox/registry.h"
 
 namespace zemox {
+
+// Declared here for other modules, which implement it; this module only registers the declaration.
+ZEMOX_ENUM(GEOMETRYDECOMPOSITION_OUTPUT, "GEOMETRYDECOMPOSITION_OUTPUT",
+           "net.zemox.private_geom.enum.geometrydecomposition_output", (NONE, 0), (TRIS, 1), (QUADS, 2), (NGONS, 3))
+class GeometryDecompositionInterface : public StaticInterface<GeometryDecompositionInterface> {
+ public:
+  ZEMOX_INTERFACE("net.zemox.private_geom.interface.geometrydecomposition", 1)
+  ZEMOX_STATIC_SLOT(0, GEOMETRYDECOMPOSITION_OUTPUT, GetSupportedOutput)
+};
+
 namespace {
 
 constexpr Id moduleFrameworks[] = {"net.zemox.geom.framework", "net.zemox.private_geom.framework"};
@@ -21,13 +33,7 @@ const Registration degeneratedInputErrorClass({.kind = RecordKind::ERRORCLASS,
                                                .id = DegeneratedInputError,
                                                .owner = DegeneratedInputErrorInterfaceId});
 
-constexpr EnumValueInfo outlineProcessingInputValues[] = {
-    {"NONE", 0}, {"HOLES", 2}, {"DEGENERATED", 4}, {"INPUT2D", 8}, {"INPUT3D", 16}};
-constexpr EnumInfo outlineProcessingInput{{outlineProcessingInputValues, 5}};
-const Registration outlineProcessingInputEnum({.kind = RecordKind::ENUMERATION,
-                                               .id = "net.zemox.private_geom.enum.outlineprocessing_input",
-                                               .name = "OUTLINEPROCESSING_INPUT",
-                                               .enumInfo = &outlineProcessingInput});
+const EnumRegistration<OUTLINEPROCESSING_INPUT> outlineProcessingInputEnum;
 
 // The big-number library that computes circumcentres; the version is the one actually linked.
 const LibraryInfo bigNumberLibrary{"MPFR - Multiple-precision floating-point computations with correct rounding",
@@ -37,17 +43,8 @@ const Registration bigNumberModuleInfo({.kind = RecordKind::MODULEINFO,
                                         .libraryInfo = &bigNumberLibrary});
 
 // Declarations carried for other modules: this module implements none of them.
-constexpr SlotInfo geometryDecompositionSlots[] = {{"GetSupportedOutput", {}}};
-constexpr InterfaceInfo geometryDecomposition{{geometryDecompositionSlots, 1}};
-const Registration geometryDecompositionInterface({.kind = RecordKind::INTERFACE,
-                                                   .id = "net.zemox.private_geom.interface.geometrydecomposition",
-                                                   .interfaceInfo = &geometryDecomposition});
-constexpr EnumValueInfo geometryDecompositionOutputValues[] = {{"NONE", 0}, {"TRIS", 1}, {"QUADS", 2}, {"NGONS", 3}};
-constexpr EnumInfo geometryDecompositionOutput{{geometryDecompositionOutputValues, 4}};
-const Registration geometryDecompositionOutputEnum({.kind = RecordKind::ENUMERATION,
-                                                    .id = "net.zemox.private_geom.enum.geometrydecomposition_output",
-                                                    .name = "GEOMETRYDECOMPOSITION_OUTPUT",
-                                                    .enumInfo = &geometryDecompositionOutput});
+const InterfaceRegistration<GeometryDecompositionInterface> geometryDecompositionInterface;
+const EnumRegistration<GEOMETRYDECOMPOSITION_OUTPUT> geometryDecompositionOutputEnum;
 const Registration straightSkeletonInterface({.kind = RecordKind::INTERFACE,
                                               .id = "net.zemox.private_geom.straightskeleton"});
 const Registration mesherInterface({.kind = RecordKind::INTERFACE, .id = "net.zemox.private_geom.interface.mesher"});

@@ -85,7 +85,7 @@ class RedBlackTree {
 
   // The node that holds the key, inserting it when absent.
   Result<Node*> Insert(const Key& key) {
-    const Descent descent = ZEMOX_TRY(Descend(key, "Insert"));
+    ZEMOX_ASSIGN_OR_RETURN(const Descent descent, Descend(key, "Insert"));
     if (descent.found != nil_) return descent.found;
     return Link(key, descent.parent, descent.order, "Insert");
   }
@@ -96,10 +96,11 @@ class RedBlackTree {
     // The header holds the root on its left.
     COMPARERESULT order = COMPARERESULT::LESS;
     if (position != nullptr && position != nil_ && position != header_) {
-      if constexpr (fallibleComparator)
-        order = ZEMOX_TRY(comparator_->Compare(key, position->key));
-      else
+      if constexpr (fallibleComparator) {
+        ZEMOX_ASSIGN_OR_RETURN(order, comparator_->Compare(key, position->key));
+      } else {
         order = comparator_->Compare(key, position->key);
+      }
       if (order == COMPARERESULT::INCOMPARABLE)
         return ZEMOX_ERROR(IllegalStateError, "@: INCOMPARABLE compare result is prohibited.");
       if (order == COMPARERESULT::EQUAL)
@@ -136,9 +137,9 @@ class RedBlackTree {
     erased = false;
     if (header_ == nullptr)
       return ZEMOX_ERROR(IllegalStateError, "@: Attempting to delete a node from an uninitialized tree.");
-    const Descent descent = ZEMOX_TRY(Descend(key, "Erase"));
+    ZEMOX_ASSIGN_OR_RETURN(const Descent descent, Descend(key, "Erase"));
     if (descent.found == nil_) return nil_;
-    Node* next = ZEMOX_TRY(EraseAndGetNext(descent.found));
+    ZEMOX_ASSIGN_OR_RETURN(Node * next, EraseAndGetNext(descent.found));
     erased = true;
     return next;
   }
@@ -149,13 +150,13 @@ class RedBlackTree {
     Node* next = GetNext(node);
     if (next == nullptr)
       return ZEMOX_ERROR_IN("Erase", IllegalStateError, "@: Corrupted pointer to the node next after erased node.");
-    ZEMOX_TRY(Erase(node));
+    ZEMOX_RETURN_IF_FAILED(Erase(node));
     return next;
   }
 
   // The node that holds the key, or nil.
   Result<Node*> Find(const Key& key) const {
-    const Descent descent = ZEMOX_TRY(Descend(key, "Find"));
+    ZEMOX_ASSIGN_OR_RETURN(const Descent descent, Descend(key, "Find"));
     return descent.found;
   }
 
@@ -204,10 +205,11 @@ class RedBlackTree {
         return ZEMOX_ERROR_IN(operation, IllegalStateError, "@: Corrupted pointer to found node.");
       COMPARERESULT order;
       // A comparator that cannot fail answers directly, so the hot loop pays for no Result.
-      if constexpr (fallibleComparator)
-        order = ZEMOX_TRY(comparator_->Compare(key, current->key));
-      else
+      if constexpr (fallibleComparator) {
+        ZEMOX_ASSIGN_OR_RETURN(order, comparator_->Compare(key, current->key));
+      } else {
         order = comparator_->Compare(key, current->key);
+      }
       if (order != COMPARERESULT::LESS && order != COMPARERESULT::GREATER) {
         descent.found = current;
         return descent;
@@ -420,11 +422,11 @@ class SortedSet {
   // True when the key was present.
   Result<Bool> Erase(const Key& key) {
     Bool erased = false;
-    ZEMOX_TRY(tree_.Erase(key, erased));
+    ZEMOX_RETURN_IF_FAILED(tree_.Erase(key, erased));
     return erased;
   }
   Result<Bool> Contains(const Key& key) const {
-    const Node* node = ZEMOX_TRY(tree_.Find(key));
+    ZEMOX_ASSIGN_OR_RETURN(const Node* node, tree_.Find(key));
     return tree_.IsNode(node);
   }
   // The node that holds the key, or nil.
@@ -443,7 +445,7 @@ class SortedSet {
     String text;
     const char* format = "@";
     for (const Node* node = tree_.GetFirst(); tree_.IsNode(node); node = tree_.GetNext(const_cast<Node*>(node))) {
-      ZEMOX_TRY(text.AppendFormat(format, node->key));
+      ZEMOX_RETURN_IF_FAILED(text.AppendFormat(format, node->key));
       format = " @";
     }
     return text;

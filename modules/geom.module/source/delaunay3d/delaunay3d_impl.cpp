@@ -116,6 +116,10 @@ void Delaunay3DImpl::Push(Int32 tetrahedron) {
   static_cast<void>(flipStack_.Append(tetrahedron));
 }
 
+Result<void> Delaunay3DImpl::CopyFrom(const Delaunay3DInterface& src, Int) {
+  return CopyFrom(ImplementationOf<Delaunay3DImpl>(src));
+}
+
 Result<void> Delaunay3DImpl::CopyFrom(const Delaunay3DImpl& src) {
   if (&src == this) return OK();
   BaseArray<Tetrahedron> tetrahedrons;
@@ -257,7 +261,7 @@ Int32 Delaunay3DImpl::FindFaceBeyond(const Tetrahedron& tet, Int32 previous, con
   // The walk is bound by memory latency on large sets: fetching the neighbours now overlaps the
   // wait for the next tetrahedron with the orientation tests of this one.
   for (Int32 neighbor : tet.n)
-    if (neighbor != previous && neighbor != -1) __builtin_prefetch(&tetrahedrons_[neighbor]);
+    if (neighbor != previous && neighbor != -1) ZEMOX_PREFETCH(&tetrahedrons_[neighbor]);
   const Int32 entry = previous == -1 ? -1 : tet.GetNeighborSlot(previous);
   const Vector& p0 = points_[tet.v[0]];
   const Vector& p1 = points_[tet.v[1]];

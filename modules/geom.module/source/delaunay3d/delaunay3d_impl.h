@@ -23,12 +23,14 @@ struct Delaunay3DStatistics {
 // by one, by CalculateDelaunayTetrahedralization: a walk locates the tetrahedron holding the point,
 // which is split (or the face or edge the point lies on), and the faces opposite the new point are
 // repaired by 2-3, 3-2 and 4-4 flips until every one passes the in-sphere test.
-class Delaunay3DImpl final : public Delaunay3DObject {
+class Delaunay3DImpl final {
  public:
   Delaunay3DImpl() = default;
   Delaunay3DImpl(const Delaunay3DImpl&) = delete;
   Delaunay3DImpl& operator=(const Delaunay3DImpl&) = delete;
 
+  // The copy always takes the source's own array sizes, so no resize policy applies.
+  Result<void> CopyFrom(const Delaunay3DInterface& src, Int resizeFlags);
   Result<void> CopyFrom(const Delaunay3DImpl& src);
   Result<void> Init(const Box3D& workSpace);
   Result<void> CalculateDelaunayTetrahedralization();
@@ -37,6 +39,11 @@ class Delaunay3DImpl final : public Delaunay3DObject {
   Result<void> AddPointIntoTetrahedralization(const Vector& newPointIn);
   // The valid tetrahedra (the first tetrahedronCount entries of the storage).
   Block<const Tetrahedron> GetTetrahedrons() const { return {tetrahedrons_.GetFirst(), tetrahedronCount_}; }
+  Block<const Tetrahedron> GetTetrahedrons(Int& arrayCount, Int& pointCount) const {
+    arrayCount = GetTetrahedronCount();
+    pointCount = GetPointCount();
+    return GetTetrahedrons();
+  }
   Block<const Int32> GetPointsToTetConnections() const { return pointToTet_.ToBlock(); }
   Block<const Vector> GetPoints() const { return points_.ToBlock(); }
   Block<Vector> GetPointsWrite() { return {points_.GetFirst(), points_.GetCount()}; }
@@ -74,8 +81,8 @@ class Delaunay3DImpl final : public Delaunay3DObject {
 
   // Point location.
   static constexpr Int32 nearVertex = -2;
-  [[gnu::always_inline]] inline Int32 FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
-                                                     Int32& zeroSlots) const;
+  ZEMOX_FORCE_INLINE Int32 FindFaceBeyond(const Tetrahedron& tet, Int32 previous, const Vector& query,
+                                          Int32& zeroSlots) const;
   INSIDETEST LocateStep(Int32 tetrahedron, Int32 previous, const Vector& query, Int32& next, Int32& onFace1,
                         Int32& onFace2, Bool& found) const;
   Bool Locate(const Vector& query, Int32& foundTetIndex, Int32& onFace1, Int32& onFace2) const;

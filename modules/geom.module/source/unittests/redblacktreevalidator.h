@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portability.h"
 #include "private_geom/redblacktree.h"
 #include "zemox/error.h"
 #include "zemox/result.h"

@@ -1,0 +1,18 @@
+#pragma once
+
+// Preprocessor iteration over a parameter list (standard C++20, __VA_OPT__): ZEMOX_PP_FOR_EACH
+// applies a macro to every argument, ZEMOX_PP_FOR_EACH_COMMA also separates the results by commas.
+#define ZEMOX_PP_PARENS ()
+#define ZEMOX_PP_EXPAND(...) ZEMOX_PP_EXPAND3(ZEMOX_PP_EXPAND3(ZEMOX_PP_EXPAND3(ZEMOX_PP_EXPAND3(__VA_ARGS__))))
+#define ZEMOX_PP_EXPAND3(...) ZEMOX_PP_EXPAND2(ZEMOX_PP_EXPAND2(ZEMOX_PP_EXPAND2(ZEMOX_PP_EXPAND2(__VA_ARGS__))))
+#define ZEMOX_PP_EXPAND2(...) ZEMOX_PP_EXPAND1(ZEMOX_PP_EXPAND1(ZEMOX_PP_EXPAND1(ZEMOX_PP_EXPAND1(__VA_ARGS__))))
+#define ZEMOX_PP_EXPAND1(...) __VA_ARGS__
+#define ZEMOX_PP_FOR_EACH(macro, ...) __VA_OPT__(ZEMOX_PP_EXPAND(ZEMOX_PP_FOR_EACH_STEP(macro, __VA_ARGS__)))
+#define ZEMOX_PP_FOR_EACH_STEP(macro, first, ...) \
+  macro(first) __VA_OPT__(ZEMOX_PP_FOR_EACH_AGAIN ZEMOX_PP_PARENS(macro, __VA_ARGS__))
+#define ZEMOX_PP_FOR_EACH_AGAIN() ZEMOX_PP_FOR_EACH_STEP
+#define ZEMOX_PP_FOR_EACH_COMMA(macro, ...) \
+  __VA_OPT__(ZEMOX_PP_EXPAND(ZEMOX_PP_FOR_EACH_COMMA_STEP(macro, __VA_ARGS__)))
+#define ZEMOX_PP_FOR_EACH_COMMA_STEP(macro, first, ...) \
+  macro(first) __VA_OPT__(, ZEMOX_PP_FOR_EACH_COMMA_AGAIN ZEMOX_PP_PARENS(macro, __VA_ARGS__))
+#define ZEMOX_PP_FOR_EACH_COMMA_AGAIN() ZEMOX_PP_FOR_EACH_COMMA_STEP
