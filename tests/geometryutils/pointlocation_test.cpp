@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometryutils_impl.h"
@@ -238,26 +239,49 @@ Int ExactCrossingCount(const IntPoint& point, const std::vector<IntPoint>& outli
   return winding;
 }
 
-// Coordinates near 2^40 make the floating-point cross products round, and query points on edge lines
-// and vertices make the rounding decide: only exact signs agree with the integer count everywhere.
+// An integer offset whose cross product with the direction is gcd(x, y): the nearest lattice points
+// beside the direction's line.
+IntPoint NearestBeside(const IntPoint& direction) {
+  Int oldR = direction.x, r = direction.y, oldS = 1, s = 0, oldT = 0, t = 1;
+  while (r != 0) {
+    const Int quotient = oldR / r;
+    oldR = std::exchange(r, oldR - quotient * r);
+    oldS = std::exchange(s, oldS - quotient * s);
+    oldT = std::exchange(t, oldT - quotient * t);
+  }
+  return {-oldT, oldS};
+}
+
+// Each edge is a whole multiple of a direction with 20-bit components, so it carries integer points
+// between its ends and beside them. At coordinates near 2^40 the cross products are near 2^80 and
+// round by far more than the true orientation of a point just beside an edge. Queries on edges, on
+// their extensions, at vertices and just beside an edge make that rounding decide: only exact signs
+// agree with the integer count everywhere.
 TEST(ExactWindingNumberTest, AgreesWithIntegerCrossingCount) {
   std::mt19937_64 engine(11);
-  std::uniform_int_distribution<Int> coordinate(-(Int{1} << 40), Int{1} << 40);
+  std::uniform_int_distribution<Int> component(-(Int{1} << 20), Int{1} << 20);
+  std::uniform_int_distribution<Int> multiple(1, Int{1} << 20);
   std::uniform_int_distribution<int> vertexCount(3, 12);
   for (int round = 0; round < 300; ++round) {
-    std::vector<IntPoint> outline(static_cast<size_t>(vertexCount(engine)));
-    for (IntPoint& p : outline) p = {coordinate(engine) & ~Int{1}, coordinate(engine) & ~Int{1}};
+    std::vector<IntPoint> outline{{component(engine) << 20, component(engine) << 20}};
+    std::vector<IntPoint> queries;
+    for (int i = vertexCount(engine); i > 1; --i) {
+      const IntPoint& p = outline.back();
+      const IntPoint step{component(engine), component(engine)};
+      const Int steps = multiple(engine);
+      const auto along = [&](Int k) { return IntPoint{p.x + k * step.x, p.y + k * step.y}; };
+      const IntPoint inside = along(steps / 3 + 1);
+      const IntPoint beside = NearestBeside(step);
+      queries.insert(queries.end(), {p,
+                                     inside,
+                                     along(-steps),
+                                     along(2 * steps),
+                                     {inside.x + beside.x, inside.y + beside.y},
+                                     {inside.x - beside.x, inside.y - beside.y}});
+      outline.push_back(along(steps));
+    }
     Outline floating;
     for (const IntPoint& p : outline) floating.push_back({Float(p.x), Float(p.y)});
-    std::vector<IntPoint> queries{{coordinate(engine), coordinate(engine)}};
-    for (size_t i = 0; i < outline.size(); ++i) {
-      const IntPoint& p = outline[i];
-      const IntPoint& q = outline[(i + 1) % outline.size()];
-      queries.push_back(p);
-      queries.push_back({(p.x + q.x) / 2, (p.y + q.y) / 2});
-      queries.push_back({(p.x + q.x) / 2 + 1, (p.y + q.y) / 2});
-      queries.push_back({3 * p.x - 2 * q.x, 3 * p.y - 2 * q.y});
-    }
     for (const IntPoint& query : queries) {
       const Vector2d point{Float(query.x), Float(query.y)};
       EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2DExact(point, View(floating)), ExactCrossingCount(query, outline))

@@ -64,23 +64,23 @@ struct Matrix3 {
             m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
   }
 
-  // Cofactor inverse; false (and the matrix untouched in `inverse`) when the determinant is exactly 0.
+  // Cofactor inverse; false, with `inverse` untouched, when the determinant is exactly 0.
   Bool Invert(Matrix3& inverse) const {
     const Float c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
     const Float c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
     const Float c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];
     const Float determinant = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
     if (determinant == 0.0) return false;
-    const Float r = 1.0 / determinant;
-    inverse.m[0][0] = c00 * r;
-    inverse.m[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * r;
-    inverse.m[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * r;
-    inverse.m[1][0] = c01 * r;
-    inverse.m[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * r;
-    inverse.m[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * r;
-    inverse.m[2][0] = c02 * r;
-    inverse.m[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * r;
-    inverse.m[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * r;
+    const Float reciprocal = 1.0 / determinant;
+    inverse.m[0][0] = c00 * reciprocal;
+    inverse.m[0][1] = (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * reciprocal;
+    inverse.m[0][2] = (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * reciprocal;
+    inverse.m[1][0] = c01 * reciprocal;
+    inverse.m[1][1] = (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * reciprocal;
+    inverse.m[1][2] = (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * reciprocal;
+    inverse.m[2][0] = c02 * reciprocal;
+    inverse.m[2][1] = (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * reciprocal;
+    inverse.m[2][2] = (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * reciprocal;
     return true;
   }
 };
@@ -92,9 +92,10 @@ Vector Centroid(Block<const Vector> points) {
 }
 
 // I + sum of d d^T over the deviations d from the centroid, each divided by the largest deviation
-// length. Without that scaling the identity term swamps the covariance of a face a hundredth of a unit
-// wide, the iteration stops at once and returns its start vector as the normal; at unit scale the
-// eigenvectors are the same either way.
+// length. The eigenvectors are the covariance's either way; the scaling keeps the eigenvalues apart.
+// Unscaled, the identity term swamps the covariance of a face a hundredth of a unit wide: every
+// eigenvalue is 1 to within 1e-4, the first step moves less than the stopping test's 1e-4, and the
+// start vector comes back as the normal.
 Matrix3 ScaledScatterPlusIdentity(Block<const Vector> points, const Vector& centroid) {
   Float largest = 0.0;
   for (const Vector& p : points) largest = std::fmax(largest, Length(p - centroid));
