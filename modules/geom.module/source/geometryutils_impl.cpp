@@ -28,7 +28,9 @@ Float Length(const Vector2d& v) { return std::hypot(v.x, v.y); }
 
 Vector Lift(const Vector2d& v) { return {v.x, v.y, 0.0}; }
 
-Vector2d Flatten(const Vector2d& v) { return v; }
+// A 2D point is passed on in place: the exact orientation then reads the outline's own storage
+// instead of a copy written to the stack for every edge.
+const Vector2d& Flatten(const Vector2d& v) { return v; }
 Vector2d Flatten(const Vector& v) { return {v.x, v.y}; }
 
 Bool AllWithin(const Vector& v, Float tolerance) {
@@ -199,10 +201,13 @@ Float FloatIsLeft(const Vector2d& point, const Vector2d& p, const Vector2d& q) {
 
 template <typename Point, typename IsLeft>
 Int WindingNumber(const Vector2d& point, Block<const Point> outline, IsLeft isLeft) {
-  const Int count = outline.GetCount();
+  if (outline.IsEmpty()) return 0;
   Int winding = 0;
-  for (Int i = 0; i < count; ++i)
-    winding += CrossingContribution(point, Flatten(outline[i]), Flatten(outline[NextIndex(i, count)]), isLeft);
+  const Point* previous = &outline[outline.GetCount() - 1];
+  for (const Point& current : outline) {
+    winding += CrossingContribution(point, Flatten(*previous), Flatten(current), isLeft);
+    previous = &current;
+  }
   return winding;
 }
 
