@@ -32,8 +32,8 @@ class GeometryUtilsImpl {
   // basis comes from the first non-zero edge, otherwise basisVector0/1 are used as given. translate is
   // the offset along the normal that Point2Dto3D adds back. With checkDegenerated, a basis that maps two
   // consecutive points onto one is rebuilt around the centroid. Fails with IllegalArgumentError for
-  // fewer than 2 points, DegeneratedInputError when all points are equal, or out of memory; outputs
-  // may then hold partial values.
+  // fewer than 2 points, DegeneratedInputError when a basis is to be computed from points that are all
+  // equal, or out of memory; the outputs may then hold partial values.
   static Result<void> Points3Dto2D(Block<const Vector> points, const Vector& normal, Vector& basisVector0,
                                    Vector& basisVector1, Vector& translate, Bool checkDegenerated,
                                    BaseArray<Vector2d>& outPoints, Bool computeBasis);
@@ -52,7 +52,8 @@ class GeometryUtilsImpl {
   static Float CalculateSignedTriangleArea(const Vector& a, const Vector& b, const Vector& c);
   // Sum of the unsigned areas of triangles (a, b, c) and (a, c, d).
   static Float CalculateQuadrangleArea(const Vector& a, const Vector& b, const Vector& c, const Vector& d);
-  // Unsigned area of a 3D outline in its best-fit plane; 0 for fewer than 3 points or out of memory.
+  // Unsigned area of a 3D outline in its best-fit plane (whose normal settles to 1e-4, so the area is
+  // good to about 1e-7 relative); 0 for fewer than 3 points or out of memory.
   static Float CalculateOutlineArea(Block<const Vector> outlinePoints);
   // Newell normal of the loop points[indices[0]], points[indices[1]], ...: twice the area vector,
   // pointing to the side from which the loop runs counter-clockwise; unit length with normalized (zero
@@ -70,6 +71,7 @@ class GeometryUtilsImpl {
                                                  const Vector& up, Float epsilon);
   // IsVertexConvex in the plane: a counter-clockwise turn is convex (tolerance 1e-4 as there).
   static Bool IsVertexConvex2D(const Vector2d& vertex, const Vector2d& next, const Vector2d& pred);
+  // IsVertexConvexExact in the plane: a counter-clockwise turn is GEOM_TRUE.
   static GEOMETRY_TEST_EXACT IsVertexConvexExact2D(const Vector2d& vertex, const Vector2d& next, const Vector2d& pred,
                                                    Float epsilon);
   // Weights (of c, of b) of the projection of point into the triangle's plane; (0, 0) for a degenerate
