@@ -40,10 +40,6 @@ Quadrangle RandomConvexQuadrangle(std::mt19937& random) {
   return {corners[0], corners[1], corners[2], corners[3]};
 }
 
-Vector Lift(const Vector2d& v, const Vector& origin, const Vector& u, const Vector& w) {
-  return origin + v.x * u + v.y * w;
-}
-
 Vector2d Bilinear2d(const Quadrangle& q, Float s, Float t) {
   const Vector p = G::BilinearInterpolate({q.pa.x, q.pa.y}, {q.pb.x, q.pb.y}, {q.pc.x, q.pc.y}, {q.pd.x, q.pd.y}, s, t);
   return {p.x, p.y};
@@ -66,26 +62,19 @@ TEST(InverseBilinearTest, RoundTripOnRandomConvexQuadrangles) {
     const Quadrangle q = RandomConvexQuadrangle(random);
     const Float s = unit(random), t = unit(random);
     const Vector2d point = Bilinear2d(q, s, t);
-    Vector2d st{-1, -1};
-    G::InverseBilinarInterpolate2D(q.pa, q.pb, q.pc, q.pd, point, st);
-    EXPECT_NEAR(st.x, s, 1e-9) << i;
-    EXPECT_NEAR(st.y, t, 1e-9) << i;
-    G::InverseBilinarInterpolate2DNewton(q.pa, q.pb, q.pc, q.pd, point, 30, st);
-    EXPECT_NEAR(st.x, s, 1e-9) << i;
-    EXPECT_NEAR(st.y, t, 1e-9) << i;
-    const auto lift = [&](const Vector2d& v) { return Lift(v, origin, u, w); };
-    G::InverseBilinarInterpolate(lift(q.pa), lift(q.pb), lift(q.pc), lift(q.pd), lift(point), st);
-    EXPECT_NEAR(st.x, s, 1e-9) << i;
-    EXPECT_NEAR(st.y, t, 1e-9) << i;
-    G::InverseBilinarInterpolateNewton(lift(q.pa), lift(q.pb), lift(q.pc), lift(q.pd), lift(point), 30, st);
-    EXPECT_NEAR(st.x, s, 1e-9) << i;
-    EXPECT_NEAR(st.y, t, 1e-9) << i;
-    Float polygonS = 0, polygonT = 0;
-    EXPECT_TRUE(G::CalculatePolygonPointST({point.x, point.y, 9}, {q.pa.x, q.pa.y, 1}, {q.pb.x, q.pb.y, 2},
-                                           {q.pc.x, q.pc.y, 3}, {q.pd.x, q.pd.y, 4}, true, polygonS, polygonT, 1e-7))
-        << i;
-    EXPECT_NEAR(polygonS, s, 1e-7) << i;
-    EXPECT_NEAR(polygonT, t, 1e-7) << i;
+    const auto lift = [&](const Vector2d& v) { return origin + v.x * u + v.y * w; };
+    const auto raise = [](const Vector2d& v, Float z) { return Vector{v.x, v.y, z}; };  // flattened again
+    Vector2d found[5];
+    G::InverseBilinarInterpolate2D(q.pa, q.pb, q.pc, q.pd, point, found[0]);
+    G::InverseBilinarInterpolate2DNewton(q.pa, q.pb, q.pc, q.pd, point, 30, found[1]);
+    G::InverseBilinarInterpolate(lift(q.pa), lift(q.pb), lift(q.pc), lift(q.pd), lift(point), found[2]);
+    G::InverseBilinarInterpolateNewton(lift(q.pa), lift(q.pb), lift(q.pc), lift(q.pd), lift(point), 30, found[3]);
+    EXPECT_TRUE(G::CalculatePolygonPointST(raise(point, 9), raise(q.pa, 1), raise(q.pb, 2), raise(q.pc, 3),
+                                           raise(q.pd, 4), true, found[4].x, found[4].y, 1e-7));
+    for (const Vector2d& st : found) {
+      EXPECT_NEAR(st.x, s, 1e-9) << i;
+      EXPECT_NEAR(st.y, t, 1e-9) << i;
+    }
   }
 }
 

@@ -339,13 +339,14 @@ Overlap BoxOverlap(const Vector2d& p, const Vector2d& q, const Vector2d& r, cons
 }
 
 // Reports an overlap either as its midpoint or, when the caller asks for both, as its two ends.
-void ReportOverlap(const Vector2d& lo, const Vector2d& hi, Vector2d& intersectionPoint, Vector2d* intersectionPoint2) {
+void ReportOverlap(const Vector2d& first, const Vector2d& last, Vector2d& intersectionPoint,
+                   Vector2d* intersectionPoint2) {
   if (intersectionPoint2 == nullptr) {
-    intersectionPoint = (lo + hi) * 0.5;
+    intersectionPoint = (first + last) * 0.5;
     return;
   }
-  intersectionPoint = lo;
-  *intersectionPoint2 = hi;
+  intersectionPoint = first;
+  *intersectionPoint2 = last;
 }
 
 }  // namespace
