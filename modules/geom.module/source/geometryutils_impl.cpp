@@ -3,6 +3,8 @@
 
 #include "geometryutils_impl.h"
 
+#include "portability.h"
+
 #include <cmath>
 #include <numbers>
 
