@@ -13,6 +13,7 @@
 
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
+#include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
 
 namespace zemox {
@@ -93,6 +94,10 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "OrientDet(planePointA planePointB planePointC testPoint) Flush() "
             "FindTetIndexContainingPoint(point >foundTetIndex <>onFace1 <>onFace2) "
             "FindTetContainingPoint(point >foundTetIndex)");
+  EXPECT_EQ(Reflection(SortOutlines2DInterface::ID),
+            "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
+            "ToString(formatStatement)");
+  EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
   for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
@@ -176,6 +181,21 @@ TEST_F(LoadedModuleTest, TetrahedralisesThroughDelaunay3DRef) {
   Int32 found = -1;
   ASSERT_TRUE(delaunay.FindTetContainingPoint({0.1, 0.1, 0.1}, found).Value());
   EXPECT_GE(found, 0);
+}
+
+TEST_F(LoadedModuleTest, SortsOutlinesThroughBothRegisteredClasses) {
+  const Vector2d points[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {1, 1}, {2, 1}, {2, 2}, {1, 2}};
+  const Int counts[] = {4, 4};
+  for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
+    Result<SortOutlines2DRef> sorter = CreateSortOutlines2D(classId);
+    ASSERT_TRUE(sorter) << classId.Text();
+    EXPECT_EQ(sorter.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
+    ASSERT_TRUE(sorter.Value()->Init({points, 8}, {counts, 2}, 3));
+    EXPECT_EQ(
+        sorter.Value()->ToString(nullptr).Value().View(),
+        "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 1.\nPolyline 1. No nested polylines.");
+  }
+  EXPECT_FALSE(CreateSortOutlines2D("net.zemox.private_geom.sortoutlines2d.none"));
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the

@@ -22,7 +22,10 @@
 //   ZEMOX_STATIC_SLOT  static interfaces: a static method, implemented by a static member of the
 //                      implementation class;
 //   ZEMOX_SLOT         instance interfaces: a method of the handle, implemented by a member function;
-//   ZEMOX_CONST_SLOT   the same for a method that leaves the instance unchanged.
+//   ZEMOX_CONST_SLOT   the same for a method that leaves the instance unchanged;
+//   ZEMOX_VIRTUAL_SLOT, ZEMOX_VIRTUAL_CONST_SLOT
+//                      component interfaces: a pure virtual method, overridden by each class that
+//                      implements the interface (objects are created from class identifiers).
 // Instance interfaces start with ZEMOX_INSTANCE_INTERFACE, which declares slots 0 (Free) and 1
 // (Alloc), and are held through InstanceRef<Interface>.
 //
@@ -97,6 +100,18 @@
 #define ZEMOX_SLOT(index, ResultType, Method, ...) ZEMOX_INSTANCE_SLOT_(, index, ResultType, Method, __VA_ARGS__)
 #define ZEMOX_CONST_SLOT(index, ResultType, Method, ...) \
   ZEMOX_INSTANCE_SLOT_(const, index, ResultType, Method, __VA_ARGS__)
+
+// A slot of a component interface: a pure virtual method of the class, overridden by each
+// implementation class; `qualifier` of the second form is const.
+#define ZEMOX_VIRTUAL_SLOT_(qualifier, index, ResultType, Method, ...)                                         \
+  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                  \
+    return ::zemox::DeclareSlot<ResultType(void* ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_TYPE, __VA_ARGS__))>( \
+        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                   \
+  }                                                                                                            \
+  virtual ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) qualifier = 0;
+#define ZEMOX_VIRTUAL_SLOT(index, ResultType, Method, ...) ZEMOX_VIRTUAL_SLOT_(, index, ResultType, Method, __VA_ARGS__)
+#define ZEMOX_VIRTUAL_CONST_SLOT(index, ResultType, Method, ...) \
+  ZEMOX_VIRTUAL_SLOT_(const, index, ResultType, Method, __VA_ARGS__)
 
 // Opens an instance interface: identifier, slot count, and slots 0 (Free) and 1 (Alloc), which
 // destroy and create instances of the implementation in host memory.
