@@ -271,6 +271,43 @@ class GeometryUtilsImpl {
                                         const Vector2d& segment2Point1, const Vector2d& segment2Point2,
                                         Vector2d& intersectionPoint, Bool& areParallel, Vector2d* intersectionPoint2,
                                         Float tolerance);
+
+  // ---- Whole 2D loops: centroid and area, convex hull, clean-up, containment, equality, convex pieces ----
+
+  // Centroid of the area the loop encloses; area (if given) receives its size and windingPolarity (if
+  // given) true for a clockwise loop (x right, y up). An empty or zero-area loop gives its box's
+  // lower-left corner ((0, 0) when empty).
+  static Vector2d CalculateOutlineCentroidAndArea2D(Block<const Vector2d> outlinePoints, Float* area = nullptr,
+                                                    Bool* windingPolarity = nullptr);
+  // Centroid of a clockwise outer loop (the first) minus its counter-clockwise holes (the others), the
+  // loops' vertices one after another. IllegalArgumentError when the counts do not fit the vertices,
+  // IllegalStateError for a loop of the wrong winding; no message.
+  static Result<Vector2d> CalculateMultiOutlineCentroidAndAreas2D(Block<const Vector2d> loopVertices,
+                                                                  Block<const Int> loopVertexCounts,
+                                                                  Bool includeHolesInCogCalcs,
+                                                                  Float* overallArea = nullptr,
+                                                                  BaseArray<Float>* loopSoloAreas = nullptr,
+                                                                  BaseArray<Bool>* windingPolarity = nullptr);
+  // Indices of the convex hull of a simple loop, in the loop's direction from its leftmost vertex;
+  // turns within 0.0001 (of normalised directions) of straight are not corners. DegeneratedInputError
+  // when no vertex decides the winding.
+  static Result<BaseArray<Int>> CalculateConvexHull2D(Block<const Vector2d> outlinePoints);
+  // Removes points within 1e-4 of their predecessor, straight and spike vertices (directions equal or
+  // opposite within 0.0001), and unless maintainStart rotates the loop to start at its leftmost vertex.
+  // True when the loop changed.
+  static Result<Bool> CleanLoop2DInPlace(BaseArray<Vector2d>& outlinePoints, Bool maintainStart);
+  // How two loops that do not cross lie to one another (never INTERSECTING); exact.
+  static LOOP_OVERLAP_STATE GetContainmentStateForNonIntersectingLoops(Block<const Vector2d> outlinePointsA,
+                                                                       Block<const Vector2d> outlinePointsB);
+  // Same point count and every point within tol per coordinate, optionally from the leftmost vertices
+  // in either direction, optionally after moving B's start onto A's.
+  static Bool AreLoopsEqualToWithinTolerance(Block<const Vector2d> loopA, Block<const Vector2d> loopB,
+                                             Bool allowCyclicRotation, Bool ignoreTranslationOffset, Float tol);
+  // Convex pieces of a clean simple loop as index lists; each piece shares its first and last index
+  // with the rest. DegeneratedInputError when the winding is undecidable or ("Non-clean input
+  // geometry") for straight, spike or duplicate vertices; IllegalStateError "Failed to decompose
+  // concavity" when no piece can be cut.
+  static Result<BaseArray<BaseArray<Int>>> CalculateConvexDecomposition2D(Block<const Vector2d> outlinePoints);
 };
 
 }  // namespace zemox
