@@ -179,6 +179,7 @@ TEST_P(LoopCleanTest, CleansAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoopCleanTest,
+    // The spike's tip goes and its two base points become one: the stated walk would keep both.
     testing::Values(
         CleanCase{"RepeatedFirstPoint", {{0, 0}, {1, 0}, {1, 1}, {0, 0}}, false, {{0, 0}, {1, 0}, {1, 1}}, true},
         CleanCase{"CleanFromLeftmost", {{0, 0}, {1, 0}, {1, 1}}, false, {{0, 0}, {1, 0}, {1, 1}}, false},

@@ -87,6 +87,9 @@ Bool CrossesStackedEdge(Block<const Vector2d> points, const BaseArray<Int>& stac
   return false;
 }
 
+// Loop points closer than 1e-4 are one point.
+Bool CloserThanDuplicateTolerance(const Vector2d& a, const Vector2d& b) { return Dot(a - b, a - b) < 1e-8; }
+
 // Rotates the loop left by `first` positions.
 void RotateToFront(BaseArray<Vector2d>& loop, Int first) {
   std::rotate(loop.begin(), loop.begin() + first, loop.end());
@@ -348,8 +351,7 @@ Result<Bool> GeometryUtilsImpl::CleanLoop2DInPlace(BaseArray<Vector2d>& outlineP
     Vector2d lastKept = outlinePoints.GetLast();
     Int kept = 0;
     for (Int i = 0; i < before; ++i) {
-      const Vector2d d = outlinePoints[i] - lastKept;
-      if (Dot(d, d) < 1e-8) continue;
+      if (CloserThanDuplicateTolerance(outlinePoints[i], lastKept)) continue;
       lastKept = outlinePoints[kept++] = outlinePoints[i];
     }
     ZEMOX_TRY(outlinePoints.Resize(std::max<Int>(kept, 1)));
@@ -365,8 +367,12 @@ Result<Bool> GeometryUtilsImpl::CleanLoop2DInPlace(BaseArray<Vector2d>& outlineP
     ZEMOX_TRY(sources.EnsureCapacity(n));
     for (Int step = 0; step < n; ++step) {
       const Int i = (start + step) % n;
-      ZEMOX_TRY(stack.Append(outlinePoints[i]));
-      ZEMOX_TRY(sources.Append(i));
+      // Removing a spike's tip brings its two base points together; the second is not pushed, or the
+      // loop would keep a duplicate vertex that the duplicate pass above exists to remove.
+      if (stack.IsEmpty() || !CloserThanDuplicateTolerance(stack.GetLast(), outlinePoints[i])) {
+        ZEMOX_TRY(stack.Append(outlinePoints[i]));
+        ZEMOX_TRY(sources.Append(i));
+      }
       const Vector2d& c = outlinePoints[(i + 1) % n];
       while (stack.GetCount() >= 2) {
         const Vector2d incoming = Normalize(stack.GetLast() - stack[stack.GetCount() - 2]);
