@@ -179,13 +179,13 @@ TEST_P(LoopCleanTest, CleansAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoopCleanTest,
-    // The spike's tip goes and its two base points become one: the stated walk would keep both.
     testing::Values(
         CleanCase{"RepeatedFirstPoint", {{0, 0}, {1, 0}, {1, 1}, {0, 0}}, false, {{0, 0}, {1, 0}, {1, 1}}, true},
         CleanCase{"CleanFromLeftmost", {{0, 0}, {1, 0}, {1, 1}}, false, {{0, 0}, {1, 0}, {1, 1}}, false},
         CleanCase{"RotatedToLeftmost", {{1, 0}, {1, 1}, {0, 0}}, false, {{0, 0}, {1, 0}, {1, 1}}, true},
         CleanCase{"StartKept", {{1, 0}, {1, 1}, {0, 0}}, true, {{1, 0}, {1, 1}, {0, 0}}, false},
         CleanCase{"MidEdgeVertex", {{0, 0}, {1, 0}, {2, 0}, {2, 2}}, false, {{0, 0}, {2, 0}, {2, 2}}, true},
+        // The spike's tip goes and its two base points become one.
         CleanCase{
             "Spike", {{0, 0}, {2, 0}, {2, 2}, {3, 3}, {2, 2}, {0, 2}}, false, {{0, 0}, {2, 0}, {2, 2}, {0, 2}}, true},
         CleanCase{
