@@ -1,5 +1,5 @@
 // The caller's way: load geom.module.so as a host does, find its records in the registry, call the
-// exact 2D predicates through their interface, unload it and check that it leaves nothing behind.
+// services through their interfaces, unload it and check that it leaves nothing behind.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "geom/convexhull.h"
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
 #include "zemox/registry.h"
@@ -93,7 +94,11 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "OrientDet(planePointA planePointB planePointC testPoint) Flush() "
             "FindTetIndexContainingPoint(point >foundTetIndex <>onFace1 <>onFace2) "
             "FindTetContainingPoint(point >foundTetIndex)");
-  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID}) {
+  EXPECT_EQ(Reflection(ConvexHullInterface::ID),
+            "Free(object) Alloc(allocLocation) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >hull)");
+  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
     EXPECT_NE(implementation.table, nullptr);
@@ -177,6 +182,33 @@ TEST_F(LoadedModuleTest, TetrahedralisesThroughDelaunay3DRef) {
   EXPECT_GE(found, 0);
 }
 
+TEST_F(LoadedModuleTest, HullsThroughConvexHullRef) {
+  Result<ConvexHullRef> created = ConvexHullRef::Create();
+  ASSERT_TRUE(created);
+  ConvexHullRef hull = std::move(created.Value());
+  const Vector octahedron[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, 0, 0}};
+  BaseArray<Vector> vertices;
+  BaseArray<ConvexHullEdge> edges;
+  BaseArray<Int> faces;
+  const Result<Float> shrunk = hull.ComputeConvexHull({octahedron, 7}, 0.0, 0.0, vertices, edges, faces);
+  ASSERT_TRUE(shrunk);
+  EXPECT_EQ(shrunk.Value(), 0.0);
+  EXPECT_EQ(vertices.GetCount(), 6);
+  EXPECT_EQ(edges.GetCount(), 24);
+  EXPECT_EQ(faces.GetCount(), 8);
+  for (Int face : faces) {
+    const ConvexHullEdge& first = edges[face];
+    const ConvexHullEdge& second = edges[first.nextEdgeOfFace];
+    EXPECT_EQ(edges[second.nextEdgeOfFace].nextEdgeOfFace, face);
+    EXPECT_EQ(edges[first.reverseEdge].targetVertex, first.sourceVertex);
+  }
+  ConvexHullRecord record;
+  const Result<Float> emptied = hull.ComputeConvexHull({octahedron, 7}, 2.0, 0.0, record);
+  ASSERT_TRUE(emptied);
+  EXPECT_LT(emptied.Value(), 0.0);
+  EXPECT_TRUE(record.vertices.IsEmpty() && record.edges.IsEmpty() && record.faces.IsEmpty());
+}
+
 // Runs last in this file's order: after unloading, no record of the module remains and the
 // interface reports that it has no implementation.
 TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
@@ -200,6 +232,9 @@ TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
   const Result<Delaunay3DRef> instance = Delaunay3DRef::Create();
   ASSERT_FALSE(instance);
   EXPECT_TRUE(instance.GetError().Is(IllegalStateError));
+  const Result<ConvexHullRef> hull = ConvexHullRef::Create();
+  ASSERT_FALSE(hull);
+  EXPECT_TRUE(hull.GetError().Is(IllegalStateError));
 }
 
 }  // namespace
