@@ -128,7 +128,8 @@ Float SnapTolerance(const Points& points) {
   }
   std::vector<int> visits(static_cast<size_t>(edgeCount), 0);
   for (Int face = 0; face < hull.faces.GetCount(); ++face) {
-    if (!inRange(hull.faces[face], edgeCount)) return ::testing::AssertionFailure() << "face " << face << " out of range";
+    if (!inRange(hull.faces[face], edgeCount))
+      return ::testing::AssertionFailure() << "face " << face << " out of range";
     Int edge = hull.faces[face];
     do {
       if (++visits[static_cast<size_t>(edge)] > 1)
@@ -150,7 +151,9 @@ struct ExactVector {
   mpq_class x, y, z;
 };
 
-ExactVector operator-(const Vector& a, const ExactVector& b) { return {Exact(a.x) - b.x, Exact(a.y) - b.y, Exact(a.z) - b.z}; }
+ExactVector operator-(const Vector& a, const ExactVector& b) {
+  return {Exact(a.x) - b.x, Exact(a.y) - b.y, Exact(a.z) - b.z};
+}
 ExactVector ToExact(const Vector& a) { return {Exact(a.x), Exact(a.y), Exact(a.z)}; }
 mpq_class ExactDot(const ExactVector& a, const ExactVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 ExactVector ExactCross(const ExactVector& a, const ExactVector& b) {
@@ -220,7 +223,9 @@ bool DistanceAtMost(const FacePlane& plane, const Vector& p, Float limit) {
       const Vector d = p - vertex;
       return Dot(d, d) <= tolerance * tolerance;
     });
-    if (!near) return ::testing::AssertionFailure() << "vertex (" << vertex.x << ", " << vertex.y << ", " << vertex.z << ") is no input point";
+    if (!near)
+      return ::testing::AssertionFailure()
+             << "vertex (" << vertex.x << ", " << vertex.y << ", " << vertex.z << ") is no input point";
   }
   return ::testing::AssertionSuccess();
 }
@@ -295,7 +300,11 @@ TEST_P(ConvexHullInputTest, HullEnclosesTheInputWithValidStructure) {
 const HullCase hullCases[] = {
     {"Cube", [] { return Cube(); }, 8, 24, 6},
     {"CubeWithBoundaryPoints", CubeWithBoundaryPoints, 8, 24, 6},
-    {"Tetrahedron", [] { return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}}; }, 4, 12, 4},
+    {"Tetrahedron",
+     [] {
+       return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}};
+     },
+     4, 12, 4},
     {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, -1, -1, -1},
     {"OnSphere", [] { return OnSphere(SanitizerScaled(3000, 600), 2); }, -1, -1, -1},
     {"SphereLattice", SphereLattice, -1, -1, -1},

@@ -30,8 +30,8 @@ struct ConvexHullRecord {
 namespace ConvexHullInternal {
 
 // How the hull computer orients a face it builds; registered for callers that inspect the computer.
-ZEMOX_ENUM(ORIENTATION, "ConvexHullInternal::ORIENTATION", "net.zemox.enum.convexhullinternal.orientation",
-           (NONE, 0), (CLOCKWISE, 1), (COUNTER_CLOCKWISE, 2))
+ZEMOX_ENUM(ORIENTATION, "ConvexHullInternal::ORIENTATION", "net.zemox.enum.convexhullinternal.orientation", (NONE, 0),
+           (CLOCKWISE, 1), (COUNTER_CLOCKWISE, 2))
 
 }  // namespace ConvexHullInternal
 
