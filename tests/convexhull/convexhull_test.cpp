@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -13,17 +14,11 @@
 #include "common/testscale.h"
 #include "geom/convexhull.h"
 #include "zemox/memory.h"
-#include "zemox/registry.h"
 
 namespace zemox {
 namespace {
 
 using Points = std::vector<Vector>;
-
-Block<const Vector> View(const Points& points) { return {points.data(), static_cast<Int>(points.size())}; }
-
-// ---------------------------------------------------------------------------------------------
-// Inputs
 
 Points Cube(Float low = 0.0, Float high = 1.0) {
   Points points;
@@ -32,64 +27,25 @@ Points Cube(Float low = 0.0, Float high = 1.0) {
   return points;
 }
 
-Points Uniform(Int count, UInt seed) {
+Points Uniform(Int count, UInt seed, Vector centre = {}) {
   std::mt19937_64 random(seed);
   std::uniform_real_distribution<Float> coordinate(-10.0, 10.0);
   Points points;
-  for (Int i = 0; i < count; ++i) points.push_back({coordinate(random), coordinate(random), coordinate(random)});
+  for (Int i = 0; i < count; ++i)
+    points.push_back(centre + Vector{coordinate(random), coordinate(random), coordinate(random)});
   return points;
 }
 
-Points OnSphere(Int count, UInt seed) {
-  Points points = Uniform(count, seed);
-  for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
-  return points;
-}
-
-// Integer points on x^2 + y^2 + z^2 = 425: exactly cospherical, with many coplanar quadruples.
-Points SphereLattice() {
+// Integer points with a predicate: lattice spheres, grids on a plane or a line.
+template <typename Keep>
+Points Lattice(int bound, Keep keep) {
   Points points;
-  for (int x = -21; x <= 21; ++x)
-    for (int y = -21; y <= 21; ++y)
-      for (int z = -21; z <= 21; ++z)
-        if (x * x + y * y + z * z == 425) points.push_back({Float(x), Float(y), Float(z)});
+  for (int x = -bound; x <= bound; ++x)
+    for (int y = -bound; y <= bound; ++y)
+      for (int z = -bound; z <= bound; ++z)
+        if (keep(x, y, z)) points.push_back({Float(x), Float(y), Float(z)});
   return points;
 }
-
-// The cube's corners, its edge midpoints (collinear with corners), face centres (coplanar with
-// corners) and its centre: only the corners are vertices.
-Points CubeWithBoundaryPoints() {
-  Points points = Cube(0.0, 2.0);
-  for (int x = 0; x <= 2; ++x)
-    for (int y = 0; y <= 2; ++y)
-      for (int z = 0; z <= 2; ++z)
-        if (x == 1 || y == 1 || z == 1) points.push_back({Float(x), Float(y), Float(z)});
-  return points;
-}
-
-// A square grid in the plane z = x + y: the hull is the flat square, seen from both sides.
-Points Coplanar() {
-  Points points;
-  for (int x = 0; x <= 4; ++x)
-    for (int y = 0; y <= 4; ++y) points.push_back({Float(x), Float(y), Float(x + y)});
-  return points;
-}
-
-Points Collinear() {
-  Points points;
-  for (int t = 0; t <= 9; ++t) points.push_back({1.0 + t, 2.0 - 2.0 * t, 0.5 * t});
-  return points;
-}
-
-Points Duplicated() {
-  Points points = Uniform(500, 7);
-  const Points cube = Cube(-20.0, 20.0);
-  for (int copy = 0; copy < 3; ++copy) points.insert(points.end(), cube.begin(), cube.end());
-  return points;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Oracles
 
 // The computer snaps input to a grid of about 10^4 steps across the bounding box on each axis.
 // One step on every axis bounds how far a vertex moves and how far outside an input point can be.
@@ -104,135 +60,107 @@ Float SnapTolerance(const Points& points) {
   return std::sqrt(Dot(step, step));
 }
 
-// The structure every hull of two or more distinct points must have: links in range, reverse of
-// reverse is the edge itself and runs the other way, the next edge of a vertex leaves the same
-// vertex, the next edge of a face starts where the edge ends, the face loops cover every edge once,
-// and V - E/2 + F = 2.
+// The structure of every hull of two or more distinct points: links in range, the reverse of the
+// reverse is the edge and runs the other way, the next edge of a vertex leaves the same vertex, the
+// next edge of a face starts at the edge's target, face loops cover every edge once, V - E/2 + F = 2.
 ::testing::AssertionResult IsValidHalfEdgeStructure(const ConvexHullRecord& hull) {
-  const Int vertexCount = hull.vertices.GetCount();
   const Int edgeCount = hull.edges.GetCount();
-  auto inRange = [](Int index, Int count) { return index >= 0 && index < count; };
+  auto edgeInRange = [&](Int index) { return index >= 0 && index < edgeCount; };
   for (Int i = 0; i < edgeCount; ++i) {
     const ConvexHullEdge& edge = hull.edges[i];
-    if (!inRange(edge.sourceVertex, vertexCount) || !inRange(edge.targetVertex, vertexCount) ||
-        !inRange(edge.reverseEdge, edgeCount) || !inRange(edge.nextEdgeOfFace, edgeCount) ||
-        !inRange(edge.nextEdgeOfVertex, edgeCount))
+    if (!edgeInRange(edge.reverseEdge) || !edgeInRange(edge.nextEdgeOfFace) || !edgeInRange(edge.nextEdgeOfVertex) ||
+        edge.sourceVertex < 0 || edge.targetVertex >= hull.vertices.GetCount())
       return ::testing::AssertionFailure() << "edge " << i << " links out of range";
     const ConvexHullEdge& reverse = hull.edges[edge.reverseEdge];
     if (reverse.reverseEdge != i || edge.sourceVertex != reverse.targetVertex || edge.sourceVertex == edge.targetVertex)
       return ::testing::AssertionFailure() << "edge " << i << " and its reverse disagree";
-    if (hull.edges[edge.nextEdgeOfVertex].sourceVertex != edge.sourceVertex)
-      return ::testing::AssertionFailure() << "next edge of vertex of " << i << " leaves another vertex";
-    if (hull.edges[edge.nextEdgeOfFace].sourceVertex != edge.targetVertex)
-      return ::testing::AssertionFailure() << "next edge of face of " << i << " does not start at its target";
+    if (hull.edges[edge.nextEdgeOfVertex].sourceVertex != edge.sourceVertex ||
+        hull.edges[edge.nextEdgeOfFace].sourceVertex != edge.targetVertex)
+      return ::testing::AssertionFailure() << "the next edges of " << i << " start at the wrong vertex";
   }
   std::vector<int> visits(static_cast<size_t>(edgeCount), 0);
   for (Int face = 0; face < hull.faces.GetCount(); ++face) {
-    if (!inRange(hull.faces[face], edgeCount))
-      return ::testing::AssertionFailure() << "face " << face << " out of range";
     Int edge = hull.faces[face];
     do {
-      if (++visits[static_cast<size_t>(edge)] > 1)
-        return ::testing::AssertionFailure() << "edge " << edge << " is on two face loops (face " << face << ")";
+      if (!edgeInRange(edge) || ++visits[static_cast<size_t>(edge)] > 1)
+        return ::testing::AssertionFailure() << "the loop of face " << face << " reaches edge " << edge;
       edge = hull.edges[edge].nextEdgeOfFace;
     } while (edge != hull.faces[face]);
   }
   if (std::count(visits.begin(), visits.end(), 0) != 0)
     return ::testing::AssertionFailure() << "an edge is on no face loop";
-  if (2 * vertexCount - edgeCount + 2 * hull.faces.GetCount() != 4)
-    return ::testing::AssertionFailure() << "V - E/2 + F = " << vertexCount << " - " << edgeCount << "/2 + "
-                                         << hull.faces.GetCount() << " is not 2";
+  if (2 * hull.vertices.GetCount() - edgeCount + 2 * hull.faces.GetCount() != 4)
+    return ::testing::AssertionFailure() << "V - E/2 + F is not 2";
   return ::testing::AssertionSuccess();
 }
 
-mpq_class Exact(Float value) { return mpq_class(value); }
+using ExactVector = std::array<mpq_class, 3>;
 
-struct ExactVector {
-  mpq_class x, y, z;
-};
-
-ExactVector operator-(const Vector& a, const ExactVector& b) {
-  return {Exact(a.x) - b.x, Exact(a.y) - b.y, Exact(a.z) - b.z};
+ExactVector ExactDifference(const Vector& a, const Vector& b) {
+  return {mpq_class(a.x) - mpq_class(b.x), mpq_class(a.y) - mpq_class(b.y), mpq_class(a.z) - mpq_class(b.z)};
 }
-ExactVector ToExact(const Vector& a) { return {Exact(a.x), Exact(a.y), Exact(a.z)}; }
-mpq_class ExactDot(const ExactVector& a, const ExactVector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-ExactVector ExactCross(const ExactVector& a, const ExactVector& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+mpq_class ExactDot(const ExactVector& a, const ExactVector& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Whether p lies at most `limit` above the plane of the counter-clockwise triangle: rounded
+// arithmetic settles the clear cases, exact rational arithmetic the rest.
+bool AtMostAbove(const std::array<Vector, 3>& triangle, const Vector& p, Float limit) {
+  const Vector normal = Cross(triangle[1] - triangle[0], triangle[2] - triangle[0]);
+  const Vector offset = p - triangle[0];
+  const Float rough = Dot(normal, offset) / std::sqrt(Dot(normal, normal));
+  if (std::fabs(rough - limit) > 1e-9 * (std::sqrt(Dot(offset, offset)) + std::fabs(limit))) return rough < limit;
+  const ExactVector u = ExactDifference(triangle[1], triangle[0]);
+  const ExactVector v = ExactDifference(triangle[2], triangle[0]);
+  const ExactVector n = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  const mpq_class height = ExactDot(n, ExactDifference(p, triangle[0]));
+  const mpq_class bound = mpq_class(limit) * mpq_class(limit) * ExactDot(n, n);
+  return limit >= 0 ? height <= 0 || height * height <= bound : height < 0 && height * height >= bound;
 }
 
-// A face's plane: a point on it and the outward normal of the widest triangle of the fan from the
-// face's first vertex (face loops run counter-clockwise seen from outside), exact and rounded.
-struct FacePlane {
-  Vector origin;
-  Vector normal;
-  ExactVector exactNormal;
-  mpq_class normalLengthSquared;
-};
-
-FacePlane PlaneOf(const ConvexHullRecord& hull, Int face) {
+// The widest triangle of the fan from a face's first vertex, the face's best-conditioned plane
+// (face loops run counter-clockwise seen from outside).
+std::array<Vector, 3> FaceTriangle(const ConvexHullRecord& hull, Int face) {
   const ConvexHullEdge& first = hull.edges[hull.faces[face]];
-  FacePlane plane{hull.vertices[first.sourceVertex], {}, {}, 0};
-  const ExactVector origin = ToExact(plane.origin);
-  for (Int edge = first.nextEdgeOfFace; hull.edges[edge].targetVertex != first.sourceVertex;
-       edge = hull.edges[edge].nextEdgeOfFace) {
-    const ExactVector normal = ExactCross(hull.vertices[hull.edges[edge].sourceVertex] - origin,
-                                          hull.vertices[hull.edges[edge].targetVertex] - origin);
-    const mpq_class lengthSquared = ExactDot(normal, normal);
-    if (lengthSquared <= plane.normalLengthSquared) continue;
-    plane.exactNormal = normal;
-    plane.normalLengthSquared = lengthSquared;
-    plane.normal = {normal.x.get_d(), normal.y.get_d(), normal.z.get_d()};
+  std::array<Vector, 3> widest{hull.vertices[first.sourceVertex], {}, {}};
+  Float widestArea = 0.0;
+  for (Int e = first.nextEdgeOfFace; hull.edges[e].targetVertex != first.sourceVertex;
+       e = hull.edges[e].nextEdgeOfFace) {
+    const std::array<Vector, 3> triangle{widest[0], hull.vertices[hull.edges[e].sourceVertex],
+                                         hull.vertices[hull.edges[e].targetVertex]};
+    const Vector normal = Cross(triangle[1] - triangle[0], triangle[2] - triangle[0]);
+    if (Dot(normal, normal) <= widestArea) continue;
+    widest = triangle;
+    widestArea = Dot(normal, normal);
   }
-  return plane;
+  return widest;
 }
 
-// Whether p lies at most `limit` above the plane. Rounded arithmetic settles the clear cases; the
-// rest are decided exactly.
-bool DistanceAtMost(const FacePlane& plane, const Vector& p, Float limit) {
-  const Vector offset = p - plane.origin;
-  const Float roughDistance = Dot(plane.normal, offset) / std::sqrt(Dot(plane.normal, plane.normal));
-  const Float margin = 1e-9 * (std::sqrt(Dot(offset, offset)) + std::fabs(limit));
-  if (roughDistance < limit - margin) return true;
-  if (roughDistance > limit + margin) return false;
-  const ExactVector exactOffset = p - ToExact(plane.origin);
-  const mpq_class height = ExactDot(plane.exactNormal, exactOffset);
-  const mpq_class bound = Exact(limit) * Exact(limit) * plane.normalLengthSquared;
-  if (limit >= 0) return height <= 0 || height * height <= bound;
-  return height < 0 && height * height >= bound;
-}
-
-// Every point lies at least `depth` below every face plane, up to the tolerance.
+// Every point lies at least `depth` below every face plane, up to the tolerance. The two faces of
+// a segment have no plane.
 ::testing::AssertionResult AllBelowEveryFace(const ConvexHullRecord& hull, const Points& points, Float depth,
                                              Float tolerance) {
+  if (hull.vertices.GetCount() <= 2) return ::testing::AssertionSuccess();
   for (Int face = 0; face < hull.faces.GetCount(); ++face) {
-    const FacePlane plane = PlaneOf(hull, face);
-    // The two sides of a segment bound nothing; any other face needs an area.
-    if (plane.normalLengthSquared == 0 && hull.vertices.GetCount() == 2) continue;
-    if (plane.normalLengthSquared == 0) return ::testing::AssertionFailure() << "face " << face << " has no area";
+    const std::array<Vector, 3> triangle = FaceTriangle(hull, face);
     for (size_t i = 0; i < points.size(); ++i)
-      if (!DistanceAtMost(plane, points[i], tolerance - depth))
+      if (!AtMostAbove(triangle, points[i], tolerance - depth))
         return ::testing::AssertionFailure() << "point " << i << " lies above face " << face;
   }
   return ::testing::AssertionSuccess();
 }
 
-// Every hull vertex lies within the tolerance of an input point.
 ::testing::AssertionResult VerticesFromInput(const ConvexHullRecord& hull, const Points& points, Float tolerance) {
-  for (const Vector& vertex : hull.vertices) {
-    const bool near = std::any_of(points.begin(), points.end(), [&](const Vector& p) {
-      const Vector d = p - vertex;
-      return Dot(d, d) <= tolerance * tolerance;
-    });
-    if (!near)
-      return ::testing::AssertionFailure()
-             << "vertex (" << vertex.x << ", " << vertex.y << ", " << vertex.z << ") is no input point";
-  }
+  for (Int v = 0; v < hull.vertices.GetCount(); ++v)
+    if (std::none_of(points.begin(), points.end(), [&](const Vector& p) {
+          const Vector d = p - hull.vertices[v];
+          return Dot(d, d) <= tolerance * tolerance;
+        }))
+      return ::testing::AssertionFailure() << "vertex " << v << " is no input point";
   return ::testing::AssertionSuccess();
 }
 
 Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull, Float shrink = 0.0,
                       Float shrinkClamp = 0.0) {
-  return ref.ComputeConvexHull(View(points), shrink, shrinkClamp, hull);
+  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, shrink, shrinkClamp, hull);
 }
 
 ConvexHullRef NewRef() {
@@ -250,36 +178,53 @@ bool SameHull(const ConvexHullRecord& a, const ConvexHullRecord& b) {
   return SameContent(a.vertices, b.vertices) && SameContent(a.edges, b.edges) && SameContent(a.faces, b.faces);
 }
 
-// Earlier contents of the result arrays, which every call must replace.
-void FillWithLeftovers(ConvexHullRecord& hull) {
-  ASSERT_TRUE(hull.vertices.Append(Vector{7, 7, 7}));
-  ASSERT_TRUE(hull.edges.Append(ConvexHullEdge{1, 2, 3, 4, 5}));
-  ASSERT_TRUE(hull.faces.Append(9));
+bool IsEmpty(const ConvexHullRecord& hull) {
+  return hull.vertices.IsEmpty() && hull.edges.IsEmpty() && hull.faces.IsEmpty();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Hulls without shrinking
+// Earlier contents of the result arrays, which every call must replace.
+ConvexHullRecord WithLeftovers() {
+  ConvexHullRecord hull;
+  EXPECT_TRUE(hull.vertices.Append(Vector{7, 7, 7}) && hull.edges.Append(ConvexHullEdge{1, 2, 3, 4, 5}) &&
+              hull.faces.Append(9));
+  return hull;
+}
 
 struct HullCase {
   const char* name;
   Points (*make)();
-  // Expected vertex, edge and face counts; -1 where only the properties are checked.
+  Float shrink;
+  Float shrinkClamp;
+  // The distance the faces must move (negative: nothing remains), and the vertex, edge and face
+  // counts (-1: only the properties are checked).
+  Float expectedShrink;
   Int vertices;
   Int edges;
   Int faces;
 };
 
-class ConvexHullInputTest : public ::testing::TestWithParam<HullCase> {};
+class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 
-TEST_P(ConvexHullInputTest, HullEnclosesTheInputWithValidStructure) {
+// The hull has the half-edge structure, its vertices come from the input, and every input point
+// lies below every face; a shrunk hull's vertices lie the returned distance below every face of the
+// unshrunk one. Both overloads give the same arrays.
+TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
   const HullCase& expected = GetParam();
   const Points points = expected.make();
   ConvexHullRef ref = NewRef();
-  ConvexHullRecord hull;
-  FillWithLeftovers(hull);
-  const Result<Float> shrunk = Compute(ref, points, hull);
+  ConvexHullRecord hull = WithLeftovers();
+  const Result<Float> shrunk = Compute(ref, points, hull, expected.shrink, expected.shrinkClamp);
   ASSERT_TRUE(shrunk);
-  EXPECT_EQ(shrunk.Value(), 0.0);
+  ConvexHullRecord again = WithLeftovers();
+  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, expected.shrink,
+                                    expected.shrinkClamp, again.vertices, again.edges, again.faces));
+  EXPECT_TRUE(SameHull(hull, again));
+  if (expected.expectedShrink < 0) {
+    EXPECT_LT(shrunk.Value(), 0.0);
+    EXPECT_TRUE(IsEmpty(hull));
+    return;
+  }
+  EXPECT_NEAR(shrunk.Value(), expected.expectedShrink, 1e-12);
   if (expected.vertices >= 0) {
     EXPECT_EQ(hull.vertices.GetCount(), expected.vertices);
     EXPECT_EQ(hull.edges.GetCount(), expected.edges);
@@ -287,154 +232,110 @@ TEST_P(ConvexHullInputTest, HullEnclosesTheInputWithValidStructure) {
   }
   ASSERT_TRUE(IsValidHalfEdgeStructure(hull));
   const Float tolerance = SnapTolerance(points);
-  EXPECT_TRUE(AllBelowEveryFace(hull, points, 0.0, tolerance));
-  EXPECT_TRUE(VerticesFromInput(hull, points, tolerance));
-
-  // The array overload on the same (now used) instance gives the same hull.
-  ConvexHullRecord again;
-  FillWithLeftovers(again);
-  ASSERT_TRUE(ref.ComputeConvexHull(View(points), 0.0, 0.0, again.vertices, again.edges, again.faces));
-  EXPECT_TRUE(SameHull(hull, again));
+  if (expected.shrink <= 0.0) {
+    EXPECT_TRUE(AllBelowEveryFace(hull, points, 0.0, tolerance));
+    EXPECT_TRUE(VerticesFromInput(hull, points, tolerance));
+    return;
+  }
+  ConvexHullRecord original;
+  ASSERT_TRUE(Compute(ref, points, original));
+  EXPECT_TRUE(
+      AllBelowEveryFace(original, Points(hull.vertices.begin(), hull.vertices.end()), shrunk.Value(), 2 * tolerance));
 }
 
 const HullCase hullCases[] = {
-    {"Cube", [] { return Cube(); }, 8, 24, 6},
-    {"CubeWithBoundaryPoints", CubeWithBoundaryPoints, 8, 24, 6},
+    {"Cube", [] { return Cube(); }, 0, 0, 0, 8, 24, 6},
+    // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
+    {"CubeWithBoundaryPoints", [] { return Lattice(1, [](int, int, int) { return true; }); }, 0, 0, 0, 8, 24, 6},
     {"Tetrahedron",
      [] {
        return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}};
      },
-     4, 12, 4},
-    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, -1, -1, -1},
-    {"OnSphere", [] { return OnSphere(SanitizerScaled(3000, 600), 2); }, -1, -1, -1},
-    {"SphereLattice", SphereLattice, -1, -1, -1},
-    {"Coplanar", Coplanar, 4, 8, 2},
-    {"Collinear", Collinear, 2, 2, 1},
-    {"Duplicated", Duplicated, 8, 24, 6},
-    {"CloudFarFromOrigin",
+     0, 0, 0, 4, 12, 4},
+    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, 0, 0, 0, -1, -1, -1},
+    {"OnSphere",
      [] {
-       Points points = Uniform(2000, 3);
-       for (Vector& p : points) p = p + Vector{-1000, 2000, 50000};
+       Points points = Uniform(SanitizerScaled(3000, 600), 2);
+       for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
        return points;
      },
-     -1, -1, -1},
+     0, 0, 0, -1, -1, -1},
+    // Exactly cospherical, with many coplanar quadruples.
+    {"SphereLattice", [] { return Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }); }, 0,
+     0, 0, -1, -1, -1},
+    // A flat square, seen from both sides. Snapping keeps an axis-aligned plane flat; an oblique one
+    // may become a thin solid. Then a segment, seen from both sides.
+    {"CoplanarAxisAligned", [] { return Lattice(3, [](int, int, int z) { return z == 1; }); }, 0, 0, 0, 4, 8, 2},
+    {"CoplanarOblique", [] { return Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }); }, 0, 0, 0, -1, -1,
+     -1},
+    {"Collinear", [] { return Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }); }, 0, 0, 0, 2, 2,
+     1},
+    {"DuplicatedCorners",
+     [] {
+       Points points = Uniform(500, 7);
+       for (int copy = 0; copy < 3; ++copy)
+         for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
+       return points;
+     },
+     0, 0, 0, 8, 24, 6},
+    {"FarFromOrigin",
+     [] {
+       return Uniform(2000, 3, {-1000, 2000, 50000});
+     },
+     0, 0, 0, -1, -1, -1},
+    {"CubeShrunk", [] { return Cube(); }, 0.1, 0, 0.1, 8, 24, 6},
+    // The cube's inner radius is 0.5: a clamp of 0.5 allows 0.25, one of 0.9 does not limit 0.2.
+    {"CubeShrunkClamped", [] { return Cube(); }, 0.6, 0.5, 0.25, 8, 24, 6},
+    {"CubeShrunkBelowClamp", [] { return Cube(); }, 0.2, 0.9, 0.2, 8, 24, 6},
+    {"CubeShrunkAway", [] { return Cube(); }, 0.6, 0, -1, 0, 0, 0},
+    {"UniformShrunk", [] { return Uniform(SanitizerScaled(5000, 1000), 4); }, 1.5, 0, 1.5, -1, -1, -1},
+    {"UniformShrunkAway", [] { return Uniform(SanitizerScaled(5000, 1000), 5); }, 12.0, 0, -1, 0, 0, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullInputTest, ::testing::ValuesIn(hullCases),
+INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
                          [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
 
-// Inputs without two distinct grid points have no edges and no faces; no input at all, no vertex.
-TEST(ConvexHullTest, EmptyAndSinglePointInputs) {
+// No input gives no vertex; one distinct point gives one vertex and neither edges nor faces.
+TEST(ConvexHullEdgeCaseTest, EmptyAndSinglePointInputs) {
   ConvexHullRef ref = NewRef();
-  const Points single(5, Vector{1, 2, 3});
-  for (const Points& points : {Points{}, single}) {
-    ConvexHullRecord hull;
-    FillWithLeftovers(hull);
+  for (const Points& points : {Points{}, Points(5, Vector{1, 2, 3})}) {
+    ConvexHullRecord hull = WithLeftovers();
     const Result<Float> shrunk = Compute(ref, points, hull, 0.5, 0.0);
     ASSERT_TRUE(shrunk);
     EXPECT_EQ(shrunk.Value(), 0.0);
     EXPECT_EQ(hull.vertices.GetCount(), points.empty() ? 0 : 1);
-    EXPECT_EQ(hull.edges.GetCount(), 0);
-    EXPECT_EQ(hull.faces.GetCount(), 0);
+    EXPECT_TRUE(hull.edges.IsEmpty() && hull.faces.IsEmpty());
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Shrinking
-
-struct ShrinkCase {
-  const char* name;
-  Points (*make)();
-  Float shrink;
-  Float shrinkClamp;
-  // The distance the faces must move; negative when nothing must remain.
-  Float expectedShrink;
-};
-
-class ConvexHullShrinkTest : public ::testing::TestWithParam<ShrinkCase> {};
-
-// The shrunk hull keeps the structure, and every one of its vertices lies the returned distance
-// below every face of the unshrunk hull.
-TEST_P(ConvexHullShrinkTest, FacesMoveInwardByTheReturnedDistance) {
-  const ShrinkCase& expected = GetParam();
-  const Points points = expected.make();
-  ConvexHullRef ref = NewRef();
-  ConvexHullRecord original;
-  ASSERT_TRUE(Compute(ref, points, original));
-  ConvexHullRecord shrunk;
-  FillWithLeftovers(shrunk);
-  const Result<Float> distance = Compute(ref, points, shrunk, expected.shrink, expected.shrinkClamp);
-  ASSERT_TRUE(distance);
-  if (expected.expectedShrink < 0) {
-    EXPECT_LT(distance.Value(), 0.0);
-    EXPECT_TRUE(shrunk.vertices.IsEmpty());
-    EXPECT_TRUE(shrunk.edges.IsEmpty());
-    EXPECT_TRUE(shrunk.faces.IsEmpty());
-    return;
-  }
-  const Float tolerance = SnapTolerance(points);
-  EXPECT_NEAR(distance.Value(), expected.expectedShrink, 1e-12);
-  ASSERT_TRUE(IsValidHalfEdgeStructure(shrunk));
-  const Points shrunkVertices(shrunk.vertices.begin(), shrunk.vertices.end());
-  EXPECT_TRUE(AllBelowEveryFace(original, shrunkVertices, distance.Value(), 2 * tolerance));
-}
-
-const ShrinkCase shrinkCases[] = {
-    {"CubeUnclamped", [] { return Cube(); }, 0.1, 0.0, 0.1},
-    // The cube's inner radius is 0.5: a clamp of 0.5 allows 0.25.
-    {"CubeClamped", [] { return Cube(); }, 0.6, 0.5, 0.25},
-    {"CubeClampAboveShrink", [] { return Cube(); }, 0.2, 0.9, 0.2},
-    {"CubeBeyondInnerRadius", [] { return Cube(); }, 0.6, 0.0, -1.0},
-    {"UniformUnclamped", [] { return Uniform(SanitizerScaled(5000, 1000), 4); }, 1.5, 0.0, 1.5},
-    {"UniformBeyondInnerRadius", [] { return Uniform(SanitizerScaled(5000, 1000), 5); }, 12.0, 0.0, -1.0},
-};
-
-INSTANTIATE_TEST_SUITE_P(Shrinks, ConvexHullShrinkTest, ::testing::ValuesIn(shrinkCases),
-                         [](const ::testing::TestParamInfo<ShrinkCase>& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------
-// Refused input, allocation failure
-
-struct RefusedCase {
-  const char* name;
-  Points points;
-  const char* message;
-};
-
-TEST(ConvexHullTest, NonFiniteVerticesAreRefusedWithEmptyResults) {
+// Refused input leaves the arrays empty. The count is checked before any vertex is read, so that
+// view needs no memory behind it.
+TEST(ConvexHullEdgeCaseTest, NonFiniteAndTooManyVerticesAreRefused) {
   const Float nan = std::numeric_limits<Float>::quiet_NaN();
-  const Float infinity = std::numeric_limits<Float>::infinity();
-  const RefusedCase cases[] = {
-      {"NaN", {{0, 0, 0}, {1, 0, 0}, {0, nan, 0}, {0, 0, 1}}, "ComputeConvexHull: Vertex 2 is not finite."},
-      {"Infinity", {{-infinity, 0, 0}, {1, 0, 0}, {0, 1, 0}}, "ComputeConvexHull: Vertex 0 is not finite."},
+  const Points nanPoint{{0, 0, 0}, {1, 0, 0}, {0, nan, 0}, {0, 0, 1}};
+  const Points infinitePoint{{-std::numeric_limits<Float>::infinity(), 0, 0}, {1, 0, 0}};
+  const struct {
+    Block<const Vector> vertices;
+    const char* message;
+  } cases[] = {
+      {{nanPoint.data(), 4}, "ComputeConvexHull: Vertex 2 is not finite."},
+      {{infinitePoint.data(), 2}, "ComputeConvexHull: Vertex 0 is not finite."},
+      {{nanPoint.data(), Int{INT_MAX} + 1}, "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647."},
   };
   ConvexHullRef ref = NewRef();
-  for (const RefusedCase& refused : cases) {
-    ConvexHullRecord hull;
-    FillWithLeftovers(hull);
-    const Result<Float> result = Compute(ref, refused.points, hull);
-    ASSERT_FALSE(result) << refused.name;
-    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError)) << refused.name;
+  for (const auto& refused : cases) {
+    ConvexHullRecord hull = WithLeftovers();
+    const Result<Float> result = ref.ComputeConvexHull(refused.vertices, 0.0, 0.0, hull);
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
     EXPECT_EQ(std::string(result.GetError().Message()), refused.message);
-    EXPECT_TRUE(hull.vertices.IsEmpty() && hull.edges.IsEmpty() && hull.faces.IsEmpty()) << refused.name;
+    EXPECT_TRUE(IsEmpty(hull));
   }
-}
-
-// The count is checked before any vertex is read, so the view need not be backed by memory.
-TEST(ConvexHullTest, MoreVerticesThanTheComputerCountsAreRefused) {
-  ConvexHullRef ref = NewRef();
-  const Vector one{};
-  ConvexHullRecord hull;
-  const Result<Float> result = ref.ComputeConvexHull({&one, Int{INT_MAX} + 1}, 0.0, 0.0, hull);
-  ASSERT_FALSE(result);
-  EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
-  EXPECT_EQ(std::string(result.GetError().Message()),
-            "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647.");
 }
 
 // Every host allocation of creating an instance and computing a hull fails in turn: the failure is
-// an out-of-memory error with empty results, and the same instance then computes the full hull.
-TEST(ConvexHullTest, AllocationFailuresAreReportedAndRecoverable) {
+// an out-of-memory error with empty arrays, and the same instance then computes the full hull.
+TEST(ConvexHullEdgeCaseTest, AllocationFailuresAreReportedAndRecoverable) {
   const Points points = Uniform(SanitizerScaled(2000, 500), 6);
   ConvexHullRef referenceRef = NewRef();
   ConvexHullRecord reference;
@@ -454,7 +355,7 @@ TEST(ConvexHullTest, AllocationFailuresAreReportedAndRecoverable) {
     }
     ++failures;
     EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
-    EXPECT_TRUE(hull.vertices.IsEmpty() && hull.edges.IsEmpty() && hull.faces.IsEmpty()) << k;
+    EXPECT_TRUE(IsEmpty(hull)) << k;
     if (!created) continue;
     ASSERT_TRUE(Compute(created.Value(), points, hull)) << k;
     EXPECT_TRUE(SameHull(hull, reference)) << k;
