@@ -2,11 +2,15 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 
 #include "portability.h"
 
 namespace zemox {
 namespace {
+
+// The computer reads the input as double triples with a stride of one Vector.
+static_assert(sizeof(Vector) == 3 * sizeof(double) && offsetof(Vector, z) == 2 * sizeof(double));
 
 // The computer takes an int count and snaps coordinates to integers, a conversion that has no
 // defined result for NaN or infinity.
@@ -32,7 +36,6 @@ Result<Float> ConvexHullImpl::ComputeConvexHull(Block<const Vector> vertices, Fl
   resultFaces.Reset();
   if (vertices.GetCount() <= 0) return 0.0;
   ZEMOX_TRY(CheckInput(vertices));
-  static_assert(sizeof(Vector) == 3 * sizeof(double), "the computer reads vertices as packed double triples");
   const Float shrunkBy = computer_.compute(&vertices[0].x, static_cast<int>(sizeof(Vector)),
                                            static_cast<int>(vertices.GetCount()), shrink, shrinkClamp);
   ZEMOX_TRY(CopyHull(resultVertices, resultEdges, resultFaces));
