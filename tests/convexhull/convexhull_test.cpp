@@ -203,6 +203,8 @@ struct HullCase {
   Int faces;
 };
 
+void PrintTo(const HullCase& hullCase, std::ostream* out) { *out << hullCase.name; }
+
 class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 
 // The hull has the half-edge structure, its vertices come from the input, and every input point
@@ -230,6 +232,7 @@ TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
     EXPECT_EQ(hull.edges.GetCount(), expected.edges);
     EXPECT_EQ(hull.faces.GetCount(), expected.faces);
   }
+  if (hull.vertices.GetCount() < 2) return;
   ASSERT_TRUE(IsValidHalfEdgeStructure(hull));
   const Float tolerance = SnapTolerance(points);
   if (expected.shrink <= 0.0) {
@@ -244,6 +247,13 @@ TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
 }
 
 const HullCase hullCases[] = {
+    // No input, and one distinct point, which has neither edges nor faces to move.
+    {"Empty", [] { return Points{}; }, 0.5, 0, 0, 0, 0, 0},
+    {"SinglePoint",
+     [] {
+       return Points(5, Vector{1, 2, 3});
+     },
+     0.5, 0, 0, 1, 0, 0},
     {"Cube", [] { return Cube(); }, 0, 0, 0, 8, 24, 6},
     // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
     {"CubeWithBoundaryPoints", [] { return Lattice(1, [](int, int, int) { return true; }); }, 0, 0, 0, 8, 24, 6},
@@ -294,19 +304,6 @@ const HullCase hullCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
                          [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
-
-// No input gives no vertex; one distinct point gives one vertex and neither edges nor faces.
-TEST(ConvexHullEdgeCaseTest, EmptyAndSinglePointInputs) {
-  ConvexHullRef ref = NewRef();
-  for (const Points& points : {Points{}, Points(5, Vector{1, 2, 3})}) {
-    ConvexHullRecord hull = WithLeftovers();
-    const Result<Float> shrunk = Compute(ref, points, hull, 0.5, 0.0);
-    ASSERT_TRUE(shrunk);
-    EXPECT_EQ(shrunk.Value(), 0.0);
-    EXPECT_EQ(hull.vertices.GetCount(), points.empty() ? 0 : 1);
-    EXPECT_TRUE(hull.edges.IsEmpty() && hull.faces.IsEmpty());
-  }
-}
 
 // Refused input leaves the arrays empty. The count is checked before any vertex is read, so that
 // view needs no memory behind it.
