@@ -7,6 +7,7 @@ bool RunDemos(std::FILE* out) {
   ok = RunExactPredicates2DDemo(out) && ok;
   ok = RunSortOutlines2DDemo(out) && ok;
   ok = RunDelaunay3DDemo(out) && ok;
+  ok = RunConvexHullDemo(out) && ok;
   return ok;
 }
 

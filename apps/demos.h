@@ -17,4 +17,7 @@ bool RunSortOutlines2DDemo(std::FILE* out);
 // Tetrahedralises a few thousand random points through Delaunay3DRef and checks the result.
 bool RunDelaunay3DDemo(std::FILE* out);
 
+// Hulls a random cloud through ConvexHullRef and reports its vertex, edge and face counts.
+bool RunConvexHullDemo(std::FILE* out);
+
 }  // namespace zemox

@@ -1,5 +1,5 @@
 // The caller's way: load geom.module.so as a host does, find its records in the registry, call the
-// exact 2D predicates through their interface, unload it and check that it leaves nothing behind.
+// services through their interfaces, unload it and check that it leaves nothing behind.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "geom/convexhull.h"
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
 #include "private_geom/sortoutlines2d.h"
@@ -98,7 +99,11 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
             "ToString(formatStatement)");
   EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
-  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID}) {
+  EXPECT_EQ(Reflection(ConvexHullInterface::ID),
+            "Free(object) Alloc(allocLocation) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >hull)");
+  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
     EXPECT_NE(implementation.table, nullptr);
@@ -198,6 +203,23 @@ TEST_F(LoadedModuleTest, SortsOutlinesThroughBothRegisteredClasses) {
   EXPECT_FALSE(CreateSortOutlines2D("net.zemox.private_geom.sortoutlines2d.none"));
 }
 
+TEST_F(LoadedModuleTest, HullsThroughConvexHullRef) {
+  Result<ConvexHullRef> created = ConvexHullRef::Create();
+  ASSERT_TRUE(created);
+  const Vector octahedron[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, 0, 0}};
+  BaseArray<Vector> vertices;
+  BaseArray<ConvexHullEdge> edges;
+  BaseArray<Int> faces;
+  ASSERT_EQ(created.Value().ComputeConvexHull({octahedron, 7}, 0.0, 0.0, vertices, edges, faces).Value(), 0.0);
+  EXPECT_EQ(vertices.GetCount(), 6);
+  EXPECT_EQ(edges.GetCount(), 24);
+  EXPECT_EQ(faces.GetCount(), 8);
+  for (Int face : faces) EXPECT_EQ(edges[edges[edges[face].nextEdgeOfFace].nextEdgeOfFace].nextEdgeOfFace, face);
+  ConvexHullRecord shrunkAway;
+  EXPECT_LT(created.Value().ComputeConvexHull({octahedron, 7}, 2.0, 0.0, shrunkAway).Value(), 0.0);
+  EXPECT_TRUE(shrunkAway.vertices.IsEmpty() && shrunkAway.edges.IsEmpty() && shrunkAway.faces.IsEmpty());
+}
+
 // Runs last in this file's order: after unloading, no record of the module remains and the
 // interface reports that it has no implementation.
 TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
@@ -221,6 +243,9 @@ TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
   const Result<Delaunay3DRef> instance = Delaunay3DRef::Create();
   ASSERT_FALSE(instance);
   EXPECT_TRUE(instance.GetError().Is(IllegalStateError));
+  const Result<ConvexHullRef> hull = ConvexHullRef::Create();
+  ASSERT_FALSE(hull);
+  EXPECT_TRUE(hull.GetError().Is(IllegalStateError));
 }
 
 }  // namespace
