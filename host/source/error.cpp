@@ -1,6 +1,9 @@
 #include "zemox/error.h"
 
+#include <cstdio>
 #include <cstdlib>
+
+#include "zemox/datatype.h"
 
 namespace zemox {
 
@@ -49,5 +52,16 @@ std::string_view Error::Message() const {
   if (message_ == nullptr) return {};
   return {message_->text, static_cast<size_t>(message_->length)};
 }
+
+namespace {
+std::atomic<Int> criticalStops{0};
+}  // namespace
+
+void ReportCriticalStop(const char* text, const char* file, Int32 line) {
+  criticalStops.fetch_add(1, std::memory_order_relaxed);
+  std::fprintf(stderr, "critical stop: %s (%s:%d)\n", text, file, static_cast<int>(line));
+}
+
+Int CriticalStopCount() { return criticalStops.load(std::memory_order_relaxed); }
 
 }  // namespace zemox

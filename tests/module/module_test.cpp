@@ -14,6 +14,7 @@
 #include "geom/convexhull.h"
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
+#include "geom/polygontypes.h"
 #include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
 
@@ -218,6 +219,57 @@ TEST_F(LoadedModuleTest, HullsThroughConvexHullRef) {
   ConvexHullRecord shrunkAway;
   EXPECT_LT(created.Value().ComputeConvexHull({octahedron, 7}, 2.0, 0.0, shrunkAway).Value(), 0.0);
   EXPECT_TRUE(shrunkAway.vertices.IsEmpty() && shrunkAway.edges.IsEmpty() && shrunkAway.faces.IsEmpty());
+}
+
+// The registered operations of a value type, looked up by identifier.
+const DataTypeInfo& DataType(const Id& id) {
+  Record record;
+  EXPECT_TRUE(FindRecord(RecordKind::DATATYPE, id, record)) << id.Text();
+  return *record.dataTypeInfo;
+}
+
+std::string Text(const DataTypeInfo& type, const void* value, const char* format = nullptr) {
+  String text;
+  EXPECT_TRUE(type.toText(text, value, format));
+  return std::string(text.View());
+}
+
+TEST_F(LoadedModuleTest, PolygonValueTypesHashCompareAndPrintAsRegistered) {
+  const DataTypeInfo& simple = DataType(SimplePolygon::ID);
+  const DataTypeInfo& uvw = DataType(UVWPolygon::ID);
+  SimplePolygon polygons[3];
+  simple.construct(polygons, 3);
+  EXPECT_EQ(Text(simple, &polygons[0]), "(0,0,0,0)");
+  EXPECT_EQ(Text(simple, nullptr), "nullptr");
+  polygons[1] = {1, 2, 3, 3};
+  polygons[2] = {-1, 0, 7, 1 << 20};
+  EXPECT_EQ(Text(simple, &polygons[1]), "(1,2,3,3)");
+  // Hash values computed independently of this code base.
+  EXPECT_EQ(simple.hash(&polygons[1]), 0x4f841b3fba1eb1e4u);
+  EXPECT_EQ(simple.hash(&polygons[2]), 0xd271de21b01136c4u);
+  simple.copy(polygons + 1, polygons, 2);  // overlapping: every value read before it is overwritten
+  EXPECT_TRUE(simple.equal(&polygons[2], &polygons[0]) == false && polygons[2].a == 1 && polygons[1].a == 0);
+
+  UVWPolygon negativeZero{{0.5, 1, 2}, {0, 0, 0}, {-0.0, 3, 1e300}, {1, 1, 1}};
+  UVWPolygon positiveZero = negativeZero;
+  positiveZero.c.x = 0.0;
+  EXPECT_TRUE(uvw.equal(&negativeZero, &positiveZero));
+  EXPECT_EQ(uvw.hash(&negativeZero), 0x23d033174f82d3bcu);
+  EXPECT_EQ(uvw.hash(&positiveZero), 0x3cf6d4e5af80c8acu);
+  UVWPolygon withNaN = positiveZero;
+  withNaN.a.y = std::nan("");
+  const UVWPolygon copy = withNaN;
+  EXPECT_FALSE(uvw.equal(&withNaN, &copy));
+  EXPECT_TRUE(uvw.equal(&withNaN, &withNaN));
+  EXPECT_EQ(Text(uvw, &positiveZero), "((0.5,1,2),(0,0,0),(0,3,1e+300),(1,1,1))");
+  EXPECT_EQ(Text(uvw, &positiveZero, "[@]").substr(0, 12), "(([0.5],[1],");
+
+  const Int stops = CriticalStopCount();
+  EXPECT_EQ(uvw.compare(&positiveZero, &negativeZero), COMPARERESULT::INCOMPARABLE);
+  EXPECT_EQ(simple.compare(&polygons[0], &polygons[1]), COMPARERESULT::INCOMPARABLE);
+  EXPECT_EQ(CriticalStopCount(), stops + 2);
+  EXPECT_EQ(uvw.members[3].offset, 72);
+  EXPECT_STREQ(simple.members[2].name, "c");
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the

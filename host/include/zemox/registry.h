@@ -55,6 +55,8 @@ struct ModuleInfo {
   Block<const Id> dependencies;
 };
 
+struct DataTypeInfo;
+
 // Description of a library the module carries: its name and version text.
 struct LibraryInfo {
   const char* name;
@@ -72,6 +74,7 @@ using SelfTest = Result<void> (*)();
 //   ERRORCLASS      owner = interface of the error
 //   ENUMERATION     name = enumeration name, enumInfo
 //   SELFTEST        owner = unit-test registry, selfTest
+//   DATATYPE        name = C++ type name, dataTypeInfo
 //   MODULE          moduleInfo;  MODULEINFO  libraryInfo
 struct Record {
   RecordKind kind = RecordKind::MODULE;
@@ -85,6 +88,7 @@ struct Record {
   const EnumInfo* enumInfo = nullptr;
   const ModuleInfo* moduleInfo = nullptr;
   const LibraryInfo* libraryInfo = nullptr;
+  const DataTypeInfo* dataTypeInfo = nullptr;
 };
 
 // Registers a record; false when a record of the same kind and identifier (and, for implementations
