@@ -49,14 +49,18 @@ inline constexpr SlotInfo slots[] = {
 inline constexpr InterfaceInfo ExactPredicates2DInterfaceInfo{{exactpredicates2d_reflection::slots, 7}};
 
 // Exact orientation, in-circle, in-triangle and in-sector tests and exact tests whether closed outlines
-// touch or cross, reached through the registered implementation.
+// touch or cross, reached through the registered implementation. Every answer is exact for all finite
+// coordinates, from the smallest subnormal to the largest double, mixed in one call. A coordinate that
+// is not finite has no exact answer: Orient and InCircle return NaN, the others fail with an
+// IllegalArgumentError.
 //
 // Without a registered implementation there is no answer to give: the fallible tests return an
 // IllegalStateError that names the missing interface, and Orient and InCircle, which cannot report an
 // error, return NaN, whose sign tests are all false.
 class ExactPredicates2DInterface {
  public:
-  // > 0 when pointA, pointB, pointC turn counter-clockwise, < 0 clockwise, 0 exactly when collinear.
+  // > 0 when pointA, pointB, pointC turn counter-clockwise, < 0 clockwise, 0 exactly when collinear;
+  // NaN when a coordinate is not finite.
   static Float Orient(const Vector2d& pointA, const Vector2d& pointB, const Vector2d& pointC) {
     const ExactPredicates2DSlots* slots = Slots();
     if (slots == nullptr) return std::numeric_limits<Float>::quiet_NaN();
@@ -64,7 +68,8 @@ class ExactPredicates2DInterface {
   }
 
   // > 0 when testPoint lies inside the circle through the counter-clockwise pointA, pointB, pointC
-  // (reversed for clockwise), 0 exactly when the four are cocircular.
+  // (reversed for clockwise), 0 exactly when the four are cocircular; NaN when a coordinate is not
+  // finite.
   static Float InCircle(const Vector2d& pointA, const Vector2d& pointB, const Vector2d& pointC,
                         const Vector2d& testPoint) {
     const ExactPredicates2DSlots* slots = Slots();
@@ -73,7 +78,8 @@ class ExactPredicates2DInterface {
   }
 
   // 1.0 strictly inside the counter-clockwise triangle, 0.0 on its boundary, -1.0 outside; fails with
-  // IllegalArgumentError when two vertices are equal.
+  // IllegalArgumentError "InTriangle: Point has a non-finite coordinate." when a coordinate is not
+  // finite, and with an IllegalArgumentError without message when two vertices are equal.
   static Result<Float> InTriangle(const Vector2d& pointA, const Vector2d& pointB, const Vector2d& pointC,
                                   const Vector2d& testPoint) {
     const ExactPredicates2DSlots* slots = Slots();
@@ -82,7 +88,9 @@ class ExactPredicates2DInterface {
   }
 
   // 1.0 strictly inside the sector swept counter-clockwise from center->rayA to center->rayB, 0.0 on
-  // one of its rays, -1.0 outside; fails with IllegalArgumentError unless the sector is strictly convex.
+  // one of its rays, -1.0 outside; fails with IllegalArgumentError "InSector: Point has a non-finite
+  // coordinate." when a coordinate is not finite, and with an IllegalArgumentError without message
+  // unless the sector is strictly convex.
   static Result<Float> InSector(const Vector2d& center, const Vector2d& rayA, const Vector2d& rayB,
                                 const Vector2d& testPoint) {
     const ExactPredicates2DSlots* slots = Slots();
@@ -91,7 +99,9 @@ class ExactPredicates2DInterface {
   }
 
   // True when the closed outline touches or crosses itself anywhere except at the shared vertex of
-  // consecutive edges.
+  // consecutive edges. Fails with IllegalArgumentError "Init: Input outline has a non-finite
+  // coordinate." when a coordinate is not finite (the outline tests report on behalf of Init, also for
+  // "Init: Input outline has less than 3 points.").
   static Result<Bool> OutlineSelfIntersectionTest(Block<const Vector2d> outline) {
     const ExactPredicates2DSlots* slots = Slots();
     if (slots == nullptr) return NotImplemented(__func__);
@@ -105,7 +115,7 @@ class ExactPredicates2DInterface {
     return slots->OutlinesIntersectionTestPair(outline1, outline2);
   }
 
-  // The same question for any number of closed outlines.
+  // The same question for any number of closed outlines ("Init: No input outlines." for none).
   static Result<Bool> OutlinesIntersectionTest(Block<const Block<const Vector2d>> outlines) {
     const ExactPredicates2DSlots* slots = Slots();
     if (slots == nullptr) return NotImplemented(__func__);
