@@ -52,6 +52,19 @@ namespace predicates_internal {
 // normal number that suffices, as an operation on a subnormal one would slow every call.
 inline constexpr Float underflowGuard = 0x1p-1020;
 
+// Whether the rounded determinant clears the filter's relative bound `errbound` by more than the
+// underflow error, with `magnifier` a bound on the factors that magnify it (evaluated only when
+// needed). With finite factors that error is below 3 * 2^-1075 times three doubles, so a determinant
+// clearing the bound by 2^-46 passes at the cost of one subtraction, and only tiny ones look further.
+// An overflowed product leaves a NaN or infinite bound, and the margin is then never positive.
+template <typename Magnifier>
+[[gnu::always_inline]] inline Bool ClearsBound(Float det, Float errbound, Magnifier magnifier) {
+  const Float margin = std::fabs(det) - errbound;
+  if (margin > 0x1p-46) [[likely]]
+    return true;
+  return margin > underflowGuard * (magnifier() + 1.0);
+}
+
 Float orient2dadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
                     Float detSum);
 Float incircleadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
@@ -105,9 +118,8 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
   // A cross product's underflow is magnified by a lift, a lift's by a cross product (bounded by the
   // sum of the other two lifts).
-  const Float errbound =
-      context.iccerrboundA * permanent + predicates_internal::underflowGuard * (alift + blift + clift + 1.0);
-  if (det > errbound || -det > errbound) return det;
+  if (predicates_internal::ClearsBound(det, context.iccerrboundA * permanent, [&] { return alift + blift + clift; }))
+    return det;
   return predicates_internal::incircleadapt(context, a, b, c, d, permanent);
 }
 
@@ -124,9 +136,8 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
                           (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bd.z) +
                           (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cd.z);
   // A cross product's underflow is magnified by its z factor.
-  const Float zSum = std::fabs(ad.z) + std::fabs(bd.z) + std::fabs(cd.z);
-  const Float errbound = context.o3derrboundA * permanent + predicates_internal::underflowGuard * (zSum + 1.0);
-  if (det > errbound || -det > errbound) return det;
+  const auto zSum = [&] { return std::fabs(ad.z) + std::fabs(bd.z) + std::fabs(cd.z); };
+  if (predicates_internal::ClearsBound(det, context.o3derrboundA * permanent, zSum)) return det;
   return predicates_internal::orient3dadapt(context, a, b, c, d, permanent);
 }
 
