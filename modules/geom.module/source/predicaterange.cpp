@@ -128,7 +128,7 @@ Vector Scaled(const Vector& p, int scale) {
 // Rescaling multiplies a homogeneous determinant of degree d by 2^(d * scale), which keeps its sign;
 // it is exact because the scaled coordinates lie in the range, far from overflow and underflow.
 template <int kDegree, typename Rescaled, typename Exact>
-Float OutOfRange(const CoordinateRange& range, Rescaled rescaled, Exact exact) {
+Float OutOfRange(CoordinateRange range, Rescaled rescaled, Exact exact) {
   if (!range.IsFinite()) return std::numeric_limits<Float>::quiet_NaN();
   int scale = 0;
   if (range.ScaleFor(kDegree, scale)) return rescaled(scale);
@@ -137,22 +137,22 @@ Float OutOfRange(const CoordinateRange& range, Rescaled rescaled, Exact exact) {
 
 }  // namespace
 
-Float orient2dOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector2d& a,
-                         const Vector2d& b, const Vector2d& c) {
+Float orient2dOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector2d& a, const Vector2d& b,
+                         const Vector2d& c) {
   return OutOfRange<2>(
       range, [&](int s) { return orient2d(context, Scaled(a, s), Scaled(b, s), Scaled(c, s)); },
       [&] { return ExactOrient2d(a, b, c); });
 }
 
-Float incircleOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector2d& a,
-                         const Vector2d& b, const Vector2d& c, const Vector2d& d) {
+Float incircleOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector2d& a, const Vector2d& b,
+                         const Vector2d& c, const Vector2d& d) {
   return OutOfRange<4>(
       range, [&](int s) { return incircle(context, Scaled(a, s), Scaled(b, s), Scaled(c, s), Scaled(d, s)); },
       [&] { return ExactIncircle(a, b, c, d); });
 }
 
-Float orient3dOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector& a,
-                         const Vector& b, const Vector& c, const Vector& d) {
+Float orient3dOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector& a, const Vector& b,
+                         const Vector& c, const Vector& d) {
   return OutOfRange<3>(
       range, [&](int s) { return orient3d(context, Scaled(a, s), Scaled(b, s), Scaled(c, s), Scaled(d, s)); },
       [&] { return ExactOrient3d(a, b, c, d); });
@@ -160,8 +160,8 @@ Float orient3dOutOfRange(const PredicateContext& context, const CoordinateRange&
 
 // The rescaled call skips the inexact flag and the static filter, which were made for the
 // coordinates as given.
-Float insphereOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector& a,
-                         const Vector& b, const Vector& c, const Vector& d, const Vector& e) {
+Float insphereOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector& a, const Vector& b,
+                         const Vector& c, const Vector& d, const Vector& e) {
   return OutOfRange<5>(
       range,
       [&](int s) {

@@ -71,14 +71,14 @@ class CoordinateRange {
 // non-finite coordinate, else the predicate on coordinates rescaled into the range, else the sign
 // (+1, -1 or 0) of the determinant evaluated in big-number arithmetic that is exact for any finite
 // doubles.
-Float orient2dOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector2d& a,
-                         const Vector2d& b, const Vector2d& c);
-Float incircleOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector2d& a,
-                         const Vector2d& b, const Vector2d& c, const Vector2d& d);
-Float orient3dOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector& a,
-                         const Vector& b, const Vector& c, const Vector& d);
-Float insphereOutOfRange(const PredicateContext& context, const CoordinateRange& range, const Vector& a,
-                         const Vector& b, const Vector& c, const Vector& d, const Vector& e);
+Float orient2dOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector2d& a, const Vector2d& b,
+                         const Vector2d& c);
+Float incircleOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector2d& a, const Vector2d& b,
+                         const Vector2d& c, const Vector2d& d);
+Float orient3dOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector& a, const Vector& b,
+                         const Vector& c, const Vector& d);
+Float insphereOutOfRange(const PredicateContext& context, CoordinateRange range, const Vector& a, const Vector& b,
+                         const Vector& c, const Vector& d, const Vector& e);
 
 }  // namespace predicates_internal
 }  // namespace zemox
