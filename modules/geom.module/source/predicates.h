@@ -176,15 +176,22 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
   const Float det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
   if (context.useInexactArithmetic != 0) return det;
 
-  // An underflowing 2x2 product is magnified by a z factor and a lift, a lift's by a 3x3 minor; with
-  // L the sum of the lifts, both are below (L + 3)^2, as is a z factor sum (each |z| <= lift + 1).
-  // The static filter bounds the rounding errors of inputs within its magnitudes, not these, nor an
-  // overflow.
-  const Float liftSum3 = alift + blift + clift + dlift + 3.0;
-  const Float underflowBound = predicates_internal::underflowGuard * liftSum3 * liftSum3;
-  if (context.useStaticFilter != 0 && std::fabs(det) > context.ispStaticFilter + underflowBound && std::isfinite(det)) {
-    return det;
-  }
+  // An underflowing 2x2 product is magnified by a z factor and a lift, a lift's by a 3x3 minor. With
+  // L the sum of the lifts and Z <= 2 sqrt(L) the sum of the z factors, the underflow error stays
+  // below 2^-1075 (L (8 Z + 3) + 4): under 2^-300 while L < 2^500, where nothing overflows either, so
+  // a determinant clearing a bound by that much passes at the cost of one subtraction; under
+  // 2^-1072 (L + 3)^2 always. The static filter bounds the rounding errors of inputs within its
+  // magnitudes, not these.
+  const Float liftSum = (alift + blift) + (clift + dlift);
+  const auto clearsBound = [&](Float errbound) {
+    const Float margin = std::fabs(det) - errbound;
+    // One branch for both tests: it is taken nearly always.
+    if ((liftSum < 0x1p500) & (margin > 0x1p-300)) [[likely]]
+      return true;
+    const Float magnifier = liftSum + 3.0;
+    return margin > predicates_internal::underflowGuard * magnifier * magnifier && std::isfinite(det);
+  };
+  if (context.useStaticFilter != 0 && clearsBound(context.ispStaticFilter)) return det;
 
   const Float aezplus = std::fabs(aez), bezplus = std::fabs(bez), cezplus = std::fabs(cez), dezplus = std::fabs(dez);
   const Float abplus = std::fabs(aexbey) + std::fabs(bexaey), bcplus = std::fabs(bexcey) + std::fabs(cexbey);
@@ -194,8 +201,7 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
                           (daplus * cezplus + acplus * dezplus + cdplus * aezplus) * blift +
                           (abplus * dezplus + bdplus * aezplus + daplus * bezplus) * clift +
                           (bcplus * aezplus + acplus * bezplus + abplus * cezplus) * dlift;
-  const Float errbound = context.isperrboundA * permanent + underflowBound;
-  if (det > errbound || -det > errbound) return det;
+  if (clearsBound(context.isperrboundA * permanent)) return det;
   return predicates_internal::insphereadapt(context, a, b, c, d, e, permanent);
 }
 
