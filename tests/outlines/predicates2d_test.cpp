@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "exactpredicates2d_impl.h"
@@ -123,6 +124,42 @@ TEST(InSectorErrorTest, SectorsThatAreNotStrictlyConvexFailWithoutMessage) {
     ASSERT_FALSE(answer);
     EXPECT_TRUE(answer.GetError().Is(IllegalArgumentError));
     EXPECT_TRUE(answer.GetError().Message().empty());
+  }
+}
+
+// Every placement of NaN and of both infinities: Orient and InCircle answer NaN, the classifications
+// fail with their message instead of answering (a NaN test point used to count as on the boundary).
+TEST(NonFiniteInputTest, NaNForTheSignsAndAnErrorForTheClassifications) {
+  const Float inf = std::numeric_limits<Float>::infinity();
+  for (const Float bad : {std::numeric_limits<Float>::quiet_NaN(), inf, -inf}) {
+    for (int slot = 0; slot < 8; ++slot) {
+      Vector2d p[4] = {o, x1, y1, {0.25, 0.25}};
+      (slot % 2 == 0 ? p[slot / 2].x : p[slot / 2].y) = bad;
+      if (slot < 6) {
+        EXPECT_TRUE(std::isnan(ExactPredicates2DImpl::Orient(p[0], p[1], p[2]))) << slot;
+      }
+      EXPECT_TRUE(std::isnan(ExactPredicates2DImpl::InCircle(p[0], p[1], p[2], p[3]))) << slot;
+      const Result<Float> inTriangle = ExactPredicates2DImpl::InTriangle(p[0], p[1], p[2], p[3]);
+      ASSERT_FALSE(inTriangle) << slot;
+      EXPECT_TRUE(inTriangle.GetError().Is(IllegalArgumentError));
+      EXPECT_EQ(inTriangle.GetError().Message(), "InTriangle: Point has a non-finite coordinate.");
+      const Result<Float> inSector = ExactPredicates2DImpl::InSector(p[0], p[1], p[2], p[3]);
+      ASSERT_FALSE(inSector) << slot;
+      EXPECT_TRUE(inSector.GetError().Is(IllegalArgumentError));
+      EXPECT_EQ(inSector.GetError().Message(), "InSector: Point has a non-finite coordinate.");
+    }
+  }
+}
+
+// Scales where the products of the coordinates overflow or underflow: the classifications stay exact.
+TEST(ExtremeScaleTest, ClassificationsKeepTheirAnswers) {
+  for (const int k : {-1070, -898, -700, 615, 1000}) {
+    const auto scaled = [k](Vector2d p) { return Vector2d{std::ldexp(p.x, k), std::ldexp(p.y, k)}; };
+    const Vector2d a = scaled(o), b = scaled(x1), c = scaled(y1);
+    EXPECT_EQ(ExactPredicates2DImpl::InTriangle(a, b, c, scaled({0.5, 0.5})).Value(), 0.0) << k;
+    EXPECT_EQ(ExactPredicates2DImpl::InTriangle(a, b, c, scaled({0.25, 0.5})).Value(), 1.0) << k;
+    EXPECT_EQ(ExactPredicates2DImpl::InSector(a, b, c, scaled({0, 3})).Value(), 0.0) << k;
+    EXPECT_EQ(ExactPredicates2DImpl::InSector(a, b, c, scaled({1, 3})).Value(), 1.0) << k;
   }
 }
 

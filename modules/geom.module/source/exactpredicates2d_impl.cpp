@@ -1,5 +1,9 @@
 #include "exactpredicates2d_impl.h"
 
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
 #include "outlinesintersectiontest2d.h"
 
 namespace zemox {
@@ -10,6 +14,11 @@ namespace {
 constinit PredicateContext moduleContext{};
 
 Bool SamePoint(const Vector2d& a, const Vector2d& b) { return a.x == b.x && a.y == b.y; }
+
+Bool AllFinite(std::initializer_list<Vector2d> points) {
+  return std::all_of(points.begin(), points.end(),
+                     [](const Vector2d& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+}
 
 Result<Bool> RunOutlineTest(Block<const Block<const Vector2d>> outlines) {
   OutlinesIntersectionTest2D test;
@@ -34,6 +43,9 @@ Float ExactPredicates2DImpl::InCircle(const Vector2d& pointA, const Vector2d& po
 // negative one for every point and answers outside everywhere.
 Result<Float> ExactPredicates2DImpl::InTriangle(const Vector2d& pointA, const Vector2d& pointB, const Vector2d& pointC,
                                                 const Vector2d& testPoint) {
+  // A non-finite point has no side: any classification would look like an answer.
+  if (!AllFinite({pointA, pointB, pointC, testPoint}))
+    return ZEMOX_ERROR(IllegalArgumentError, "@: Point has a non-finite coordinate.");
   if (SamePoint(pointA, pointB) || SamePoint(pointA, pointC) || SamePoint(pointB, pointC))
     return ZEMOX_ERROR(IllegalArgumentError);
   const Float edgeAB = orient2d(moduleContext, pointA, pointB, testPoint);
@@ -48,6 +60,8 @@ Result<Float> ExactPredicates2DImpl::InTriangle(const Vector2d& pointA, const Ve
 // ray through rayB sees it on its inner side.
 Result<Float> ExactPredicates2DImpl::InSector(const Vector2d& center, const Vector2d& rayA, const Vector2d& rayB,
                                               const Vector2d& testPoint) {
+  if (!AllFinite({center, rayA, rayB, testPoint}))
+    return ZEMOX_ERROR(IllegalArgumentError, "@: Point has a non-finite coordinate.");
   if (orient2d(moduleContext, center, rayA, rayB) <= 0.0) return ZEMOX_ERROR(IllegalArgumentError);
   const Float sideA = orient2d(moduleContext, center, testPoint, rayA);
   const Float sideB = orient2d(moduleContext, center, testPoint, rayB);

@@ -70,9 +70,10 @@ Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> 
 }
 
 // The sort moves the vertices with their points; the vertices are set once their sweep numbers are
-// known.
+// known. A non-finite coordinate has no place in the sweep order and no orientation sign.
 Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount) {
   ZEMOX_TRY(vertexOrder.Resize(vertexCount));
+  if (vertexOrder.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   Bool allFinite = true;
   Int index = 0;
   for (const Block<const Vector2d>& outline : outlines) {
@@ -82,8 +83,8 @@ Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Ve
       ++index;
     }
   }
-  finite = allFinite;
-  if (vertexOrder.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  if (!allFinite)
+    return ZEMOX_ERROR_IN(operationName, IllegalArgumentError, "@: Input outline has a non-finite coordinate.");
   return OK();
 }
 
@@ -146,9 +147,9 @@ Result<void> OutlinesIntersectionTest2D::Sweep() {
 // A prefetch never faults, so the vertex's segment node may still be null or about to be replaced.
 void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
   const Vertex& links = vertices[vertex];
-  __builtin_prefetch(&vertices[links.previous]);
-  __builtin_prefetch(&vertices[links.next]);
-  __builtin_prefetch(links.segment);
+  ZEMOX_PREFETCH(&vertices[links.previous]);
+  ZEMOX_PREFETCH(&vertices[links.next]);
+  ZEMOX_PREFETCH(links.segment);
 }
 
 // The two segments of a vertex either pass through the sweep line there (one ends, one starts), both
@@ -166,11 +167,11 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
   const SegmentKey previous = previousStarts ? SegmentKey{vertex, previousVertex} : SegmentKey{previousVertex, vertex};
   const SegmentKey next = nextStarts ? SegmentKey{vertex, nextVertex} : SegmentKey{nextVertex, vertex};
   if (!previousStarts && nextStarts) {
-    ZEMOX_TRY(Remove(previous, previousVertex, false));
+    ZEMOX_TRY(Remove(previousVertex, false));
     return TestAndInsert(next, vertex);
   }
   if (previousStarts && !nextStarts) {
-    ZEMOX_TRY(Remove(next, vertex, false));
+    ZEMOX_TRY(Remove(vertex, false));
     return TestAndInsert(previous, previousVertex);
   }
   if (previousStarts) {
@@ -178,15 +179,14 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
     if (intersecting) return OK();
     return TestAndInsert(next, vertex);
   }
-  return EndBothSegments(previous, next, vertex);
+  return EndBothSegments(vertex);
 }
 
 // Removing the two segments that end at a vertex makes the segments around them neighbours, which
 // have never been compared with each other.
-Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previous, const SegmentKey& next,
-                                                         Int vertex) {
-  ZEMOX_TRY(Remove(previous, vertices[vertex].previous, false));
-  Node* const above = ZEMOX_TRY(Remove(next, vertex, true));
+Result<void> OutlinesIntersectionTest2D::EndBothSegments(Int vertex) {
+  ZEMOX_TRY(Remove(vertices[vertex].previous, false));
+  Node* const above = ZEMOX_TRY(Remove(vertex, true));
   if (!status.IsNode(above) || above == status.GetFirst()) return OK();
   const Node* const below = status.GetPrevious(above);
   const COMPARERESULT order = ZEMOX_TRY(Compare(below->key, above->key));
@@ -196,10 +196,10 @@ Result<void> OutlinesIntersectionTest2D::EndBothSegments(const SegmentKey& previ
 
 // Requests what the descent reads when it moves to `child`: the points of its key and its children.
 void OutlinesIntersectionTest2D::PrefetchDescent(const Node* child) const {
-  __builtin_prefetch(&vertices[child->key.start].point);
-  __builtin_prefetch(&vertices[child->key.end].point);
-  __builtin_prefetch(child->left);
-  __builtin_prefetch(child->right);
+  ZEMOX_PREFETCH(&vertices[child->key.start].point);
+  ZEMOX_PREFETCH(&vertices[child->key.end].point);
+  ZEMOX_PREFETCH(child->left);
+  ZEMOX_PREFETCH(child->right);
 }
 
 // The in-order neighbours of a new segment lie on its descent path, so descending compares it with
@@ -230,14 +230,7 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
 // Takes a segment that ends at the current vertex out of the status. `owner` is the vertex whose
 // segment to its next vertex this is. Returns the node that followed the segment (the tree's nil at the
 // end); a removal through the stored node only looks it up when `following` asks for it.
-Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(const SegmentKey& key, Int owner,
-                                                                             Bool following) {
-  if (!finite) {
-    Bool erased = false;
-    Node* const next = ZEMOX_TRY(status.Erase(key, erased));
-    if (!erased) return MissingSegment();
-    return next;
-  }
+Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(Int owner, Bool following) {
   Node* const node = std::exchange(vertices[owner].segment, nullptr);
   if (node == nullptr) return MissingSegment();
   if (following) return status.EraseAndGetNext(node);
@@ -286,26 +279,13 @@ COMPARERESULT OutlinesIntersectionTest2D::OrderDisjointEnds(const SegmentKey& pr
   return FromSign(probeIsEarlier ? side : -side);
 }
 
-// Sweep order of two vertices. Finite distinct points are ordered like their sweep numbers; with a
-// non-finite coordinate the points themselves are compared, as the sort cannot order them consistently.
+// Sweep order of two vertices: distinct points are ordered like their sweep numbers.
 COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second) const {
-  if (finite) return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
-  return CompareLexicographic(vertices[first].point, vertices[second].point);
+  return FromSign(static_cast<Int32>(first > second) - static_cast<Int32>(first < second));
 }
 
-// The sign of orient2d on the module context. orient2d first tries a sign test on the two products,
-// which on typical input is a coin flip for branch prediction; its magnitude test decides nearly every
-// call on its own, and whenever it passes orient2d returns the plain determinant too. So that test runs
-// first, and orient2d itself only when it fails: the value is orient2d's on every input.
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Vector2d& pa = vertices[a].point;
-  const Vector2d& pb = vertices[b].point;
-  const Vector2d& pc = vertices[c].point;
-  const Float detLeft = (pa.x - pc.x) * (pb.y - pc.y);
-  const Float detRight = (pa.y - pc.y) * (pb.x - pc.x);
-  Float turn = detLeft - detRight;
-  if (!(std::fabs(turn) >= context.ccwerrboundA * std::fabs(detLeft + detRight))) [[unlikely]]
-    turn = orient2d(context, pa, pb, pc);
+  const Float turn = orient2d(context, vertices[a].point, vertices[b].point, vertices[c].point);
   return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
 }
 

@@ -18,24 +18,15 @@ struct SortedVertex {
   Int index;
 };
 
-// Sort policy of the vertex order: vertices by the lexicographic order of their points. Granularity 1
-// sorts on the calling thread; a larger granularity hands the sort to the host's workers, which split
-// it down to ranges of that many vertices.
-//
-// A sort needs a strict weak order even for non-finite input, so a NaN coordinate counts as equal to
-// another NaN and greater than every number; for numbers this is the lexicographic point order.
+// Sort policy of the vertex order: vertices by the lexicographic order of their points, all finite.
+// Granularity 1 sorts on the calling thread; a larger granularity hands the sort to the host's workers,
+// which split it down to ranges of that many vertices.
 template <Int Granularity>
 struct LexicographicalVertexSort {
-  // Ordered numbers are decided by the first two tests; the rest only runs for equal values or NaN.
-  static Bool CoordinateLess(Float a, Float b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
-
   Bool operator()(const SortedVertex& first, const SortedVertex& second) const {
     const Vector2d& a = first.point;
     const Vector2d& b = second.point;
-    if (a.x < b.x) return true;
-    if (b.x < a.x) return false;
-    if (a.x == b.x || (std::isnan(a.x) && std::isnan(b.x))) return CoordinateLess(a.y, b.y);
-    return std::isnan(b.x);
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
   }
 
   Result<void> Sort(Block<SortedVertex> order) const {
@@ -61,9 +52,9 @@ class OutlinesIntersectionTest2D {
   OutlinesIntersectionTest2D(const OutlinesIntersectionTest2D&) = delete;
   OutlinesIntersectionTest2D& operator=(const OutlinesIntersectionTest2D&) = delete;
 
-  // Runs the whole test on the outlines (each at least three vertices, closed implicitly). On every
-  // exit the working arrays are emptied and the status tree is reset; after an error the answer is
-  // not defined.
+  // Runs the whole test on the outlines (each at least three vertices with finite coordinates, closed
+  // implicitly). On every exit the working arrays are emptied and the status tree is reset; after an
+  // error the answer is not defined.
   Result<void> Init(Block<const Block<const Vector2d>> outlines);
   // The answer of the last successful Init.
   Bool IsIntersecting() const { return intersecting; }
@@ -85,17 +76,17 @@ class OutlinesIntersectionTest2D {
   void CheckDuplicates();
   Result<void> Renumber(Block<const Block<const Vector2d>> outlines);
   Result<void> Sweep();
-  [[gnu::always_inline]] inline void PrefetchVisit(Int vertex) const;
+  ZEMOX_FORCE_INLINE void PrefetchVisit(Int vertex) const;
   Result<void> VisitVertex(Int vertex);
-  Result<void> EndBothSegments(const SegmentKey& previous, const SegmentKey& next, Int vertex);
-  [[gnu::always_inline]] inline void PrefetchDescent(const Node* child) const;
+  Result<void> EndBothSegments(Int vertex);
+  ZEMOX_FORCE_INLINE void PrefetchDescent(const Node* child) const;
   Result<void> TestAndInsert(const SegmentKey& key, Int owner);
-  Result<Node*> Remove(const SegmentKey& key, Int owner, Bool following);
+  Result<Node*> Remove(Int owner, Bool following);
   // The comparator runs a few dozen times per vertex, so its parts are always inlined.
-  [[gnu::always_inline]] inline COMPARERESULT Order(const SegmentKey& probe, const SegmentKey& node) const;
-  [[gnu::always_inline]] inline COMPARERESULT OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
-  [[gnu::always_inline]] inline COMPARERESULT CompareVertices(Int first, Int second) const;
-  [[gnu::always_inline]] inline Int32 OrientSign(Int a, Int b, Int c) const;
+  ZEMOX_FORCE_INLINE COMPARERESULT Order(const SegmentKey& probe, const SegmentKey& node) const;
+  ZEMOX_FORCE_INLINE COMPARERESULT OrderDisjointEnds(const SegmentKey& probe, const SegmentKey& node) const;
+  ZEMOX_FORCE_INLINE COMPARERESULT CompareVertices(Int first, Int second) const;
+  ZEMOX_FORCE_INLINE Int32 OrientSign(Int a, Int b, Int c) const;
 
   // All input vertices, renumbered in sweep order once sorted: a vertex's number is its position here
   // and the status keys use these numbers. Each vertex keeps its point, its previous and next vertex
@@ -112,12 +103,10 @@ class OutlinesIntersectionTest2D {
   Bool intersecting = false;
   // The vertices with their global indices, sorted by the lexicographic point order.
   BaseArray<SortedVertex> vertexOrder;
-  // Segments crossing the sweep line, ordered from below to above.
+  // Segments crossing the sweep line, ordered from below to above. Distinct vertex numbers compare
+  // like their points and every orientation sign is exact, so the status holds no touching segments
+  // and a segment's own node is the one a search by key would find.
   StatusTree status;
-  // All coordinates are finite. Then distinct vertex numbers compare like their points and every
-  // orientation sign is consistent, so the status holds no touching segments and a segment's own node
-  // is the one a search by key would find. Otherwise points are compared and segments are searched.
-  Bool finite = true;
   const PredicateContext& context;
 };
 

@@ -4,6 +4,8 @@
 
 #include "predicates.h"
 
+#include "predicaterange.h"
+
 #include <bit>
 #include <cstdint>
 #include <utility>
@@ -432,6 +434,8 @@ namespace predicates_internal {
 
 Float orient2dadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
                     Float detSum) {
+  const CoordinateRange range(a, b, c);
+  if (!range.Fits(2)) return orient2dOutOfRange(context, range, a, b, c);
   const ExactArithmetic arith(context);
   const Float acx = a.x - c.x, bcx = b.x - c.x;
   const Float acy = a.y - c.y, bcy = b.y - c.y;
@@ -454,6 +458,8 @@ Float orient2dadapt(const PredicateContext& context, const Vector2d& a, const Ve
 
 Float orient3dadapt(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
                     Float permanent) {
+  const CoordinateRange range(a, b, c, d);
+  if (!range.Fits(3)) return orient3dOutOfRange(context, range, a, b, c, d);
   const ExactArithmetic arith(context);
   const Float adx = a.x - d.x, bdx = b.x - d.x, cdx = c.x - d.x;
   const Float ady = a.y - d.y, bdy = b.y - d.y, cdy = c.y - d.y;
@@ -601,6 +607,8 @@ namespace predicates_internal {
 
 Float incircleadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
                     const Vector2d& d, Float permanent) {
+  const CoordinateRange range(a, b, c, d);
+  if (!range.Fits(4)) return incircleOutOfRange(context, range, a, b, c, d);
   const ExactArithmetic arith(context);
   CircleCorner corner[3] = {{a.x - d.x, a.y - d.y}, {b.x - d.x, b.y - d.y}, {c.x - d.x, c.y - d.y}};
   const Float adx = corner[0].dx, bdx = corner[1].dx, cdx = corner[2].dx;
@@ -634,6 +642,8 @@ Float incircleadapt(const PredicateContext& context, const Vector2d& a, const Ve
 
 Float insphereadapt(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c, const Vector& d,
                     const Vector& e, Float permanent) {
+  const CoordinateRange range(a, b, c, d, e);
+  if (!range.Fits(5)) return insphereOutOfRange(context, range, a, b, c, d, e);
   const ExactArithmetic arith(context);
   const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
   const Float aey = a.y - e.y, bey = b.y - e.y, cey = c.y - e.y, dey = d.y - e.y;

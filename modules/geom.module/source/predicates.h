@@ -38,7 +38,33 @@ void exactinit(PredicateContext& context, int noExact, int noFilter, Float maxX,
 // The slow paths, out of line: each is entered only when the floating-point filter of its predicate
 // could not decide, and receives the filter's permanent (or, for orient2d, the sum of the two
 // products) to scale its error bounds. A permanent of +infinity forces the exact stages.
+//
+// The stages are exact while no intermediate product overflows or loses bits to underflow. Each slow
+// path first checks that the coordinates lie in that range; otherwise it rescales them all by one
+// power of two (exact, and the sign of a homogeneous determinant does not change) or, when their
+// magnitudes span too wide a range for any scale, evaluates the determinant in big-number arithmetic
+// wide enough to be exact. A non-finite coordinate gives NaN.
 namespace predicates_internal {
+
+// A product that underflows has an absolute error of up to half the smallest subnormal, which a
+// relative error bound does not cover, and a product with large factors can magnify it. The filters
+// add this many times a bound on those magnifying factors, plus one: far more than the worst case,
+// yet gone in the rounding next to the relative bound unless the input is tiny. It is the smallest
+// normal number that suffices, as an operation on a subnormal one would slow every call.
+inline constexpr Float underflowGuard = 0x1p-1020;
+
+// Whether the rounded determinant clears the filter's relative bound `errbound` by more than the
+// underflow error, with `magnifier` a bound on the factors that magnify it (evaluated only when
+// needed). With finite factors that error is below 3 * 2^-1075 times three doubles, so a determinant
+// clearing the bound by 2^-46 passes at the cost of one subtraction, and only tiny ones look further.
+// An overflowed product leaves a NaN or infinite bound, and the margin is then never positive.
+template <typename Magnifier>
+ZEMOX_FORCE_INLINE Bool ClearsBound(Float det, Float errbound, Magnifier magnifier) {
+  const Float margin = std::fabs(det) - errbound;
+  if (margin > 0x1p-46) [[likely]]
+    return true;
+  return margin > underflowGuard * (magnifier() + 1.0);
+}
 
 Float orient2dadapt(const PredicateContext& context, const Vector2d& a, const Vector2d& b, const Vector2d& c,
                     Float detSum);
@@ -55,17 +81,24 @@ Float insphereexact(const PredicateContext& context, const Vector& a, const Vect
 }  // namespace predicates_internal
 
 // The filters below are forced inline: they are the common case and only a few dozen operations,
-// while the slow paths stay out of line.
+// while the slow paths stay out of line. Every predicate returns the exact sign for all finite
+// coordinates and NaN when one is not finite. Only the sign is meaningful: the magnitude is the
+// approximation of the stage that decided, or for coordinates outside the range of the exact stages
+// just a unit of the right sign. A filter never accepts an overflowed product: it then compares
+// against an infinite or NaN bound, which fails.
+
 // > 0 when a, b, c turn counter-clockwise, < 0 clockwise, 0 collinear.
+//
+// One magnitude test decides: products of opposite signs (or a zero product) cannot cancel, and then
+// |det| >= |detLeft + detRight| passes it anyway, so a separate sign test would only add a branch
+// that is a coin flip on typical input.
 ZEMOX_FORCE_INLINE Float orient2d(const PredicateContext& context, const Vector2d& a, const Vector2d& b,
                                   const Vector2d& c) {
   const Float detLeft = (a.x - c.x) * (b.y - c.y);
   const Float detRight = (a.y - c.y) * (b.x - c.x);
   const Float det = detLeft - detRight;
-  // Products of opposite signs (or a zero left product) cannot cancel: the rounded sign is right.
-  if ((detLeft > 0.0 && detRight <= 0.0) || (detLeft < 0.0 && detRight >= 0.0) || detLeft == 0.0) return det;
   const Float detSum = std::fabs(detLeft + detRight);
-  if (std::fabs(det) >= context.ccwerrboundA * detSum) return det;
+  if (std::fabs(det) > context.ccwerrboundA * detSum + predicates_internal::underflowGuard) return det;
   return predicates_internal::orient2dadapt(context, a, b, c, detSum);
 }
 
@@ -84,8 +117,10 @@ ZEMOX_FORCE_INLINE Float incircle(const PredicateContext& context, const Vector2
   const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
-  const Float errbound = context.iccerrboundA * permanent;
-  if (det > errbound || -det > errbound) return det;
+  // A cross product's underflow is magnified by a lift, a lift's by a cross product (bounded by the
+  // sum of the other two lifts).
+  if (predicates_internal::ClearsBound(det, context.iccerrboundA * permanent, [&] { return alift + blift + clift; }))
+    return det;
   return predicates_internal::incircleadapt(context, a, b, c, d, permanent);
 }
 
@@ -101,18 +136,23 @@ ZEMOX_FORCE_INLINE Float orient3dFromOffsets(const PredicateContext& context, co
   const Float permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * std::fabs(ad.z) +
                           (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bd.z) +
                           (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cd.z);
-  const Float errbound = context.o3derrboundA * permanent;
-  if (det > errbound || -det > errbound) return det;
+  // A cross product's underflow is magnified by its z factor.
+  const auto zSum = [&] { return std::fabs(ad.z) + std::fabs(bd.z) + std::fabs(cd.z); };
+  if (predicates_internal::ClearsBound(det, context.o3derrboundA * permanent, zSum)) return det;
   return predicates_internal::orient3dadapt(context, a, b, c, d, permanent);
 }
 
-// Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c.
+// Sign of (a - d) . ((b - d) x (c - d)): > 0 when d lies below the plane through a, b, c. Exact for
+// every finite input, like the other predicates: the tetrahedralisation refuses input that would
+// overflow its own constructions, and that is the only range limit left.
 ZEMOX_FORCE_INLINE Float orient3d(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
                                   const Vector& d) {
   return orient3dFromOffsets(context, a - d, b - d, c - d, a, b, c, d);
 }
 
 // > 0 when e lies inside the sphere through a, b, c, d with orient3d(a, b, c, d) > 0, 0 when cospherical.
+// Exact for every finite input, as orient3d, unless the context asks for inexact arithmetic or its
+// static filter was made for smaller magnitudes than the input's.
 ZEMOX_FORCE_INLINE Float insphere(const PredicateContext& context, const Vector& a, const Vector& b, const Vector& c,
                                   const Vector& d, const Vector& e) {
   const Float aex = a.x - e.x, bex = b.x - e.x, cex = c.x - e.x, dex = d.x - e.x;
@@ -136,7 +176,23 @@ ZEMOX_FORCE_INLINE Float insphere(const PredicateContext& context, const Vector&
   const Float dlift = dex * dex + dey * dey + dez * dez;
   const Float det = (dlift * abc - clift * dab) + (blift * cda - alift * bcd);
   if (context.useInexactArithmetic != 0) return det;
-  if (context.useStaticFilter != 0 && std::fabs(det) > context.ispStaticFilter) return det;
+
+  // An underflowing 2x2 product is magnified by a z factor and a lift, a lift's by a 3x3 minor. With
+  // L the sum of the lifts and Z <= 2 sqrt(L) the sum of the z factors, the underflow error stays
+  // below 2^-1075 (L (8 Z + 3) + 4): under 2^-300 while L < 2^500, where nothing overflows either, so
+  // a determinant clearing a bound by that much passes at the cost of one subtraction; under
+  // 2^-1072 (L + 3)^2 always. The static filter bounds the rounding errors of inputs within its
+  // magnitudes, not these.
+  const Float liftSum = (alift + blift) + (clift + dlift);
+  const auto clearsBound = [&](Float errbound) {
+    const Float margin = std::fabs(det) - errbound;
+    // One branch for both tests: it is taken nearly always.
+    if ((liftSum < 0x1p500) & (margin > 0x1p-300)) [[likely]]
+      return true;
+    const Float magnifier = liftSum + 3.0;
+    return margin > predicates_internal::underflowGuard * magnifier * magnifier && std::isfinite(det);
+  };
+  if (context.useStaticFilter != 0 && clearsBound(context.ispStaticFilter)) return det;
 
   const Float aezplus = std::fabs(aez), bezplus = std::fabs(bez), cezplus = std::fabs(cez), dezplus = std::fabs(dez);
   const Float abplus = std::fabs(aexbey) + std::fabs(bexaey), bcplus = std::fabs(bexcey) + std::fabs(cexbey);
@@ -146,8 +202,7 @@ ZEMOX_FORCE_INLINE Float insphere(const PredicateContext& context, const Vector&
                           (daplus * cezplus + acplus * dezplus + cdplus * aezplus) * blift +
                           (abplus * dezplus + bdplus * aezplus + daplus * bezplus) * clift +
                           (bcplus * aezplus + acplus * bezplus + abplus * cezplus) * dlift;
-  const Float errbound = context.isperrboundA * permanent;
-  if (det > errbound || -det > errbound) return det;
+  if (clearsBound(context.isperrboundA * permanent)) return det;
   return predicates_internal::insphereadapt(context, a, b, c, d, e, permanent);
 }
 
