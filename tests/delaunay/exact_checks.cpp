@@ -225,7 +225,7 @@ AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tets, Block<c
     for (Int32 v : tet.v) isVertex[v] = true;
   AssertionResult volume = CheckVolume(tets, points);
   if (!volume) return volume;
-  AssertionResult delaunay = CheckDelaunay(tets, points, points.GetCount() <= 400, isVertex);
+  AssertionResult delaunay = CheckDelaunay(tets, points, points.GetCount() <= 160, isVertex);
   if (!delaunay) return delaunay;
   return CheckPoints(tets, points, pointToTet, laterBatch, isVertex);
 }
