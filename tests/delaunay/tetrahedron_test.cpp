@@ -11,19 +11,10 @@ namespace {
 using testing::ExactInsphere;
 using testing::ExactOrient3d;
 
-constexpr Tetrahedron sample(10, 11, 12, 13, 20, 21, 22, 23);
-
 std::array<Int32, 3> Face(const Tetrahedron& tet, Int32 slot) {
   std::array<Int32, 3> face{7, 7, 7};
   tet.GetFaceVertices(slot, face[0], face[1], face[2]);
   return face;
-}
-
-TEST(TetrahedronTest, FacesFollowTheSlotConvention) {
-  EXPECT_EQ(Face(sample, 0), (std::array<Int32, 3>{10, 11, 12}));
-  EXPECT_EQ(Face(sample, 1), (std::array<Int32, 3>{10, 13, 11}));
-  EXPECT_EQ(Face(sample, 2), (std::array<Int32, 3>{10, 12, 13}));
-  EXPECT_EQ(Face(sample, 3), (std::array<Int32, 3>{11, 13, 12}));
 }
 
 // With a positively oriented tetrahedron every face, in face order, has the fourth vertex on its
