@@ -17,17 +17,23 @@ T Det3(const T m[3][3]) {
          m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
+// The first three columns of the rows other than `skip`.
+template <typename T>
+void Minor(const T rows[4][4], int skip, T minor[3][3]) {
+  for (int r = 0, k = 0; r < 4; ++r) {
+    if (r == skip) continue;
+    for (int c = 0; c < 3; ++c) minor[k][c] = rows[r][c];
+    ++k;
+  }
+}
+
 // Determinant of the rows (x, y, z, x^2 + y^2 + z^2) by expansion along the last column.
 template <typename T>
 T LiftedDet(const T rows[4][4]) {
   T result = 0;
   for (int skip = 0; skip < 4; ++skip) {
     T minor[3][3];
-    for (int r = 0, k = 0; r < 4; ++r) {
-      if (r == skip) continue;
-      for (int c = 0; c < 3; ++c) minor[k][c] = rows[r][c];
-      ++k;
-    }
+    Minor(rows, skip, minor);
     const T term = rows[skip][3] * Det3(minor);
     result = (skip % 2 == 0) ? T(result - term) : T(result + term);
   }
@@ -46,11 +52,7 @@ double LiftedPermanent(const double rows[4][4]) {
   double result = 0;
   for (int skip = 0; skip < 4; ++skip) {
     double minor[3][3];
-    for (int r = 0, k = 0; r < 4; ++r) {
-      if (r == skip) continue;
-      for (int c = 0; c < 3; ++c) minor[k][c] = rows[r][c];
-      ++k;
-    }
+    Minor(rows, skip, minor);
     result += std::fabs(rows[skip][3]) * AbsDet3(minor);
   }
   return result;
@@ -191,17 +193,16 @@ AssertionResult CheckVolume(Block<const Tetrahedron> tets, Block<const Vector> p
 }
 
 AssertionResult CheckPoints(Block<const Tetrahedron> tets, Block<const Vector> points, Block<const Int32> pointToTet,
-                            const ValidationOptions& options, const std::vector<Bool>& isVertex) {
+                            Bool laterBatch, const std::vector<Bool>& isVertex) {
   if (pointToTet.GetCount() < points.GetCount())
     return AssertionFailure() << "point table has " << pointToTet.GetCount() << " entries for " << points.GetCount();
   for (Int p = 0; p < points.GetCount(); ++p) {
     const Int32 entry = pointToTet[p];
-    if (p < 4 && !options.checkCornerEntries) continue;
+    if (p < 4 && laterBatch) continue;
     if (entry != -1 && (entry < 0 || entry >= tets.GetCount() || !tets[entry].HasVertex(static_cast<Int32>(p))))
       return AssertionFailure() << "point " << p << " maps to tetrahedron " << entry << " which does not hold it";
-    if (isVertex[p] && entry == -1 && options.requireVertexEntries)
-      return AssertionFailure() << "vertex " << p << " has no table entry";
-    if (p < options.firstAddedPoint || isVertex[p]) continue;
+    if (isVertex[p] && entry == -1 && !laterBatch) return AssertionFailure() << "vertex " << p << " has no table entry";
+    if (p < 4 || isVertex[p]) continue;
     if (entry != -1) return AssertionFailure() << "point " << p << " is no vertex but maps to " << entry;
     Bool nearVertex = false;
     for (Int q = 0; q < points.GetCount() && !nearVertex; ++q) {
@@ -216,7 +217,7 @@ AssertionResult CheckPoints(Block<const Tetrahedron> tets, Block<const Vector> p
 }  // namespace
 
 AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tets, Block<const Vector> points,
-                                          Block<const Int32> pointToTet, const ValidationOptions& options) {
+                                          Block<const Int32> pointToTet, Bool laterBatch) {
   AssertionResult structure = CheckStructure(tets, points);
   if (!structure) return structure;
   std::vector<Bool> isVertex(points.GetCount(), false);
@@ -224,11 +225,9 @@ AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tets, Block<c
     for (Int32 v : tet.v) isVertex[v] = true;
   AssertionResult volume = CheckVolume(tets, points);
   if (!volume) return volume;
-  if (options.checkDelaunay) {
-    AssertionResult delaunay = CheckDelaunay(tets, points, options.checkGlobally, isVertex);
-    if (!delaunay) return delaunay;
-  }
-  return CheckPoints(tets, points, pointToTet, options, isVertex);
+  AssertionResult delaunay = CheckDelaunay(tets, points, points.GetCount() <= 160, isVertex);
+  if (!delaunay) return delaunay;
+  return CheckPoints(tets, points, pointToTet, laterBatch, isVertex);
 }
 
 }  // namespace zemox::testing

@@ -16,28 +16,14 @@ namespace zemox::testing {
 int ExactOrient3d(const Vector& a, const Vector& b, const Vector& c, const Vector& d);
 int ExactInsphere(const Vector& a, const Vector& b, const Vector& c, const Vector& d, const Vector& e);
 
-// What a valid result must satisfy beyond the structural checks.
-struct ValidationOptions {
-  // Every point from this index on was added and must be a vertex, unless it is a near-duplicate of
-  // a vertex (then its table entry must be -1).
-  Int firstAddedPoint = 4;
-  // Every vertex must have a table entry (true right after a single batch).
-  Bool requireVertexEntries = true;
-  // The corners' entries hold a tetrahedron with that corner. A later batch resets them to 0 as a
-  // placeholder, which only holds the corner until the first split.
-  Bool checkCornerEntries = true;
-  // Test the in-sphere condition at all.
-  Bool checkDelaunay = true;
-  // Test every tetrahedron against every vertex, not only against its neighbours' apexes.
-  Bool checkGlobally = false;
-};
-
 // Validates a tetrahedralisation: positive exact orientation of every tetrahedron, symmetric
 // neighbour links across identical faces, missing neighbours only on the four corner faces, local
-// (or global) Delaunay with exact in-sphere tests, the volumes filling the enclosing tetrahedron,
-// point-to-tetrahedron entries that hold their point, and every added point present.
+// Delaunay with exact in-sphere tests (global for small sets), the volumes filling the enclosing
+// tetrahedron, point-to-tetrahedron entries that hold their point, and every added point present
+// unless it is a near-duplicate of a vertex (then its entry is -1). After a later batch inserted
+// into an existing tetrahedralisation, earlier vertices may have no entry and the corners' entries
+// are placeholders: `laterBatch` skips those two checks.
 ::testing::AssertionResult IsValidTetrahedralization(Block<const Tetrahedron> tetrahedrons, Block<const Vector> points,
-                                                     Block<const Int32> pointToTet,
-                                                     const ValidationOptions& options = {});
+                                                     Block<const Int32> pointToTet, Bool laterBatch = false);
 
 }  // namespace zemox::testing

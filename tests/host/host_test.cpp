@@ -94,6 +94,41 @@ TEST(BaseArrayTest, AllocationFailureSweepOverResizes) {
   }
 }
 
+// Both storage paths: reallocation in place for plain data, move into a new block otherwise.
+template <typename T>
+void ExpectShrinkKeepsContent() {
+  BaseArray<T> values;
+  ASSERT_TRUE(values.Resize(1000));
+  for (Int i = 0; i < 100; ++i) values[i] = T{i};
+  ASSERT_TRUE(values.Resize(100));
+  FailAllocationAfter(1);
+  const Result<void> failed = values.ShrinkToFit();
+  FailAllocationAfter(0);
+  ASSERT_FALSE(failed);
+  EXPECT_TRUE(failed.GetError().Is(OutOfMemoryError));
+  EXPECT_EQ(values.GetCapacity(), 1000);
+  ASSERT_TRUE(values.ShrinkToFit());
+  EXPECT_EQ(values.GetCapacity(), 100);
+  for (Int i = 0; i < 100; ++i) EXPECT_EQ(values[i], T{i});
+  values.Reset();
+  ASSERT_TRUE(values.ShrinkToFit());
+  EXPECT_EQ(values.GetCapacity(), 0);
+}
+
+struct Wrapped {
+  Int value = 0;
+  Wrapped() = default;
+  explicit Wrapped(Int v) : value(v) {}
+  Wrapped(Wrapped&& other) noexcept : value(other.value) {}
+  Wrapped& operator=(Wrapped&&) noexcept = default;
+  bool operator==(const Wrapped&) const = default;
+};
+
+TEST(BaseArrayTest, ShrinkToFitReleasesSurplusCapacity) {
+  ExpectShrinkKeepsContent<Int>();
+  ExpectShrinkKeepsContent<Wrapped>();
+}
+
 TEST(StringTest, FormatsIntoHostMemory) {
   Result<String> text = FormatString("@ @ @", Int{1}, "two", 3.25);
   ASSERT_TRUE(text);

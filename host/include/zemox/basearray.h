@@ -97,6 +97,17 @@ class BaseArray {
     return OK();
   }
 
+  // Releases the capacity beyond the count. A failing reallocation reports out-of-memory and keeps
+  // the array as it was.
+  Result<void> ShrinkToFit() {
+    if (capacity_ == count_) return OK();
+    if (count_ == 0) {
+      Flush();
+      return OK();
+    }
+    return Reallocate(count_);
+  }
+
   // Removes the last element.
   void Pop() { data_[--count_].~T(); }
 

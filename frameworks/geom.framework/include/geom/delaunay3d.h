@@ -25,9 +25,15 @@ ZEMOX_ENUM(INSIDETEST, "INSIDETEST", "net.zemox.enum.insidetest", (INSIDE_ON, 0)
            (INSIDE_ERROR, 3))
 
 // Incremental 3D Delaunay tetrahedralisation of a growing point set. Points 0 to 3 are the corners of
-// an enclosing tetrahedron around the work space; added points follow. Arrays that methods return
-// view the instance's own storage and stay valid until the next mutating call. Held through a
-// Delaunay3DRef; one thread at a time.
+// an enclosing tetrahedron around the work space and the added points; added points follow. Arrays
+// that methods return view the instance's own storage and stay valid until the next mutating call.
+// Held through a Delaunay3DRef; one thread at a time.
+//
+// Accepted coordinates: finite, and such that every coordinate of the enclosing tetrahedron's
+// corners (which lie 3.3 times the half-diagonal of the bounds from their centre) stays within
+// +-2^190 (about 1.6e57), the range in which the predicates are exact; for bounds centred on the
+// origin, coordinates up to about 2^187 (2.9e55). Other input is refused with IllegalArgumentError
+// and leaves the instance unchanged.
 class Delaunay3DInterface : public InstanceInterface<Delaunay3DInterface> {
  public:
   ZEMOX_INSTANCE_INTERFACE(Delaunay3DInterface, "net.zemox.interface.delaunay3d", 20)
@@ -37,11 +43,16 @@ class Delaunay3DInterface : public InstanceInterface<Delaunay3DInterface> {
   ZEMOX_SLOT(2, Result<void>, CopyFrom, (IN, const Delaunay3DInterface&, src), (IN, Int, resizeFlags, 0))
   // Starts a new tetrahedralisation around the work space (an empty box is allowed).
   ZEMOX_SLOT(3, Result<void>, Init, (IN, const Box3D&, workSpace))
-  // Inserts every point added since the last calculation. Fails with the host's thread-cancelled
-  // error when the surrounding job is cancelled.
+  // Inserts every point added since the last calculation, newest first. Fails with the host's
+  // thread-cancelled error when the surrounding job is cancelled, or out-of-memory; calling it again
+  // goes on with the points not yet inserted and ends as an uninterrupted run would.
   ZEMOX_SLOT(4, Result<void>, CalculateDelaunayTetrahedralization)
   ZEMOX_CONST_SLOT(5, Bool, IsInitialized)
-  // Queue points for the next calculation; NaN and infinite coordinates are refused.
+  // Queue points for the next calculation; input outside the accepted coordinates is refused. Points
+  // inside the current bounds are inserted into the existing tetrahedralisation. Points that widen
+  // the bounds move the enclosing tetrahedron: the tetrahedralisation then starts over, and the next
+  // calculation inserts every stored point again, newest first, giving what a fresh instance builds
+  // from the same points. An add after an interrupted calculation starts over in the same way.
   ZEMOX_SLOT(6, Result<void>, AddPointsIntoTetrahedralization, (IN, Block<const Vector>, newPointsIn))
   ZEMOX_SLOT(7, Result<void>, AddPointIntoTetrahedralization, (IN, const Vector&, newPointIn))
   // The valid tetrahedra, with their count and the point count.

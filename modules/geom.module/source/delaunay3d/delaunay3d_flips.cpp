@@ -62,21 +62,26 @@ constexpr Int32 edgeOfFaces[4][4][2] = {
 
 }  // namespace
 
+// Between points the flip stack is empty. A stack that still holds candidates belongs to a point
+// whose split is done and whose repair stopped early: the insertion only goes on with the repair.
 Result<void> Delaunay3DImpl::InsertPoint(Int32 p) {
-  Int32 t = -1;
-  Int32 onFace1 = -1;
-  Int32 onFace2 = -1;
-  if (!Locate(points_[p], t, onFace1, onFace2)) {
-    pointToTet_[p] = -1;
-    return OK();
-  }
-  pointToTet_[p] = t;
-  if (onFace1 == -1) {
-    ZEMOX_TRY(Split14(t, p));
-  } else if (onFace2 == -1) {
-    ZEMOX_TRY(SplitFace(t, onFace1, p));
-  } else {
-    ZEMOX_TRY(SplitEdge(t, onFace1, onFace2, p));
+  if (flipStack_.IsEmpty()) {
+    Int32 t = -1;
+    Int32 onFace1 = -1;
+    Int32 onFace2 = -1;
+    if (!Locate(points_[p], t, onFace1, onFace2)) {
+      pointToTet_[p] = -1;
+      return OK();
+    }
+    if (onFace1 == -1) {
+      ZEMOX_TRY(Split14(t, p));
+    } else if (onFace2 == -1) {
+      ZEMOX_TRY(SplitFace(t, onFace1, p));
+    } else {
+      ZEMOX_TRY(SplitEdge(t, onFace1, onFace2, p));
+    }
+    // Every split keeps t as one of the tetrahedra around p.
+    pointToTet_[p] = t;
   }
   ZEMOX_TRY(RepairFaces(p));
   ++insertedCount_;
@@ -104,7 +109,13 @@ Result<void> Delaunay3DImpl::RepairFaces(Int32 p) {
     Int32 b = -1;
     Int32 c = -1;
     tet.GetFaceVertices(slot, a, b, c);
-    ZEMOX_TRY(DispatchFlip(t, m, p, apex, a, b, c));
+    Result<void> flipped = DispatchFlip(t, m, p, apex, a, b, c);
+    if (!flipped) {
+      // A flip that fails changes nothing: the candidate goes back on the stack (into the slot its
+      // pop freed), so that a later calculation repairs the same face.
+      static_cast<void>(flipStack_.Append(t));
+      return flipped;
+    }
   }
   return OK();
 }

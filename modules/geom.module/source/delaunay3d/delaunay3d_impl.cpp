@@ -16,6 +16,40 @@ Bool IsFinite(const Vector& point) {
 
 Bool IsEmpty(const Box3D& box) { return !(box.max.x >= box.min.x && box.max.y >= box.min.y && box.max.z >= box.min.z); }
 
+void Grow(Box3D& box, const Vector& point) {
+  if (point.x < box.min.x) box.min.x = point.x;
+  if (point.y < box.min.y) box.min.y = point.y;
+  if (point.z < box.min.z) box.min.z = point.z;
+  if (point.x > box.max.x) box.max.x = point.x;
+  if (point.y > box.max.y) box.max.y = point.y;
+  if (point.z > box.max.z) box.max.z = point.z;
+}
+
+// The predicates are exact only while every product they form is a finite double. The in-sphere
+// test multiplies five coordinates or coordinate differences, and its exact stages split such
+// products once more (by 2^27) and add some dozens of them. Every point lies inside the enclosing
+// tetrahedron, so corners within this magnitude bound every coordinate by it and every difference
+// by twice it: the largest term stays near 2^(5 * 191 + 27 + 8), inside the double range.
+constexpr Float maxPredicateMagnitude = 0x1p190;
+
+Bool WithinPredicateRange(const Vector (&corners)[4]) {
+  for (const Vector& corner : corners) {
+    // Written so that NaN fails too.
+    if (!(std::fabs(corner.x) <= maxPredicateMagnitude && std::fabs(corner.y) <= maxPredicateMagnitude &&
+          std::fabs(corner.z) <= maxPredicateMagnitude))
+      return false;
+  }
+  return true;
+}
+
+Result<void> CheckPredicateRange(const Vector (&corners)[4], const char* operation) {
+  if (WithinPredicateRange(corners)) return OK();
+  return ZEMOX_ERROR_IN(operation, IllegalArgumentError,
+                        "@: The enclosing tetrahedron would reach beyond @, the coordinate range in which the "
+                        "predicates are exact.",
+                        maxPredicateMagnitude);
+}
+
 // Tetrahedron indices are 32-bit and storage is reserved at 12 tetrahedra per point, which bounds
 // the number of points one object can hold.
 constexpr Int maxPointCount = INT32_MAX / 12;
@@ -49,48 +83,63 @@ Result<void> Delaunay3DImpl::BuildBaseState() {
   return OK();
 }
 
-// The static filters scale with the corner coordinates as they are (not their magnitudes); a
-// corner box that is empty on some axis only arises from non-finite corners and gives zero filters.
+// The in-sphere static filter bounds the error of a determinant of coordinate differences, so it
+// takes the largest difference on each axis: the extents of the corners, which enclose every point.
+// A corner box that is empty on some axis only arises from non-finite corners and gives zero filters.
 void Delaunay3DImpl::PrepareContext() {
   Box3D corners;
-  for (Int i = 0; i < 4 && i < points_.GetCount(); ++i) {
-    const Vector& corner = points_[i];
-    corners.min = {std::fmin(corners.min.x, corner.x), std::fmin(corners.min.y, corner.y),
-                   std::fmin(corners.min.z, corner.z)};
-    corners.max = {std::fmax(corners.max.x, corner.x), std::fmax(corners.max.y, corner.y),
-                   std::fmax(corners.max.z, corner.z)};
-  }
-  const Vector magnitudes = IsEmpty(corners) ? Vector{} : corners.max;
-  exactinit(context_, 0, 0, magnitudes.x, magnitudes.y, magnitudes.z);
+  for (Int i = 0; i < 4 && i < points_.GetCount(); ++i) Grow(corners, points_[i]);
+  const Vector extents = IsEmpty(corners) ? Vector{} : corners.max - corners.min;
+  exactinit(context_, 0, 0, extents.x, extents.y, extents.z);
 }
 
-void Delaunay3DImpl::GrowBounds(const Vector& point) {
-  if (point.x < bounds_.min.x) bounds_.min.x = point.x;
-  if (point.y < bounds_.min.y) bounds_.min.y = point.y;
-  if (point.z < bounds_.min.z) bounds_.min.z = point.z;
-  if (point.x > bounds_.max.x) bounds_.max.x = point.x;
-  if (point.y > bounds_.max.y) bounds_.max.y = point.y;
-  if (point.z > bounds_.max.z) bounds_.max.z = point.z;
-}
-
-// A regular tetrahedron around the bounding sphere of bounds, with room to spare; the tolerances of
+// A regular tetrahedron around the bounding sphere of the box, with room to spare; the tolerances of
 // the flip classification grow with the size of the set, since its coordinates are not exact.
-void Delaunay3DImpl::UpdateEnclosingTetrahedron() {
+Delaunay3DImpl::Enclosure Delaunay3DImpl::Enclose(const Box3D& box) const {
   Vector centre;
-  Vector half = bounds_.max;
-  if (!IsEmpty(bounds_)) {
-    centre = (bounds_.min + bounds_.max) * 0.5;
-    half = bounds_.max - centre;
+  Vector half = box.max;
+  if (!IsEmpty(box)) {
+    centre = (box.min + box.max) * 0.5;
+    half = box.max - centre;
   }
-  const Float r = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
+  Float r = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
+  // The box of a single point has no extent: the corners would collapse onto the point, which would
+  // then coincide with them and never be inserted. It gets the size of a unit box around the point.
+  if (r == 0.0) r = std::sqrt(0.75);
   const Float f = enclosingScale_ * (r / -0.3333330225);
-  points_[0] = {centre.x + 0.816497 * f, centre.y, centre.z - 0.57735 * f};
-  points_[1] = {centre.x, centre.y + 0.816497 * f, centre.z + 0.57735 * f};
-  points_[2] = {centre.x - 0.816497 * f, centre.y, centre.z - 0.57735 * f};
-  points_[3] = {centre.x, centre.y - 0.816497 * f, centre.z + 0.57735 * f};
   const Float t = ((r - 1000.0) * 9000.0) / 9000.0 + 1.0;
-  baryEpsilon_ = t > 1.0 ? t * 1e-5 : 1e-5;
-  lineEpsilon_ = t > 1.0 ? t * 1e-10 : 1e-10;
+  return {{{centre.x + 0.816497 * f, centre.y, centre.z - 0.57735 * f},
+           {centre.x, centre.y + 0.816497 * f, centre.z + 0.57735 * f},
+           {centre.x - 0.816497 * f, centre.y, centre.z - 0.57735 * f},
+           {centre.x, centre.y - 0.816497 * f, centre.z + 0.57735 * f}},
+          t > 1.0 ? t * 1e-5 : 1e-5,
+          t > 1.0 ? t * 1e-10 : 1e-10};
+}
+
+// Moved corners can cross the faces of the tetrahedra that use them, so a tetrahedralisation whose
+// corners move starts over. So does one whose last calculation stopped early: the points it
+// inserted are no longer the newest, and insertion newest first cannot go on around them. Either
+// way the next calculation builds what a fresh instance builds from the same points.
+void Delaunay3DImpl::PlaceEnclosingTetrahedron(const Enclosure& enclosure) {
+  Bool moved = false;
+  for (Int i = 0; i < 4; ++i) moved = moved || points_[i] != enclosure.corners[i];
+  if ((moved && tetrahedronCount_ > 1) || IsInterrupted()) StartOver();
+  for (Int i = 0; i < 4; ++i) points_[i] = enclosure.corners[i];
+  baryEpsilon_ = enclosure.baryEpsilon;
+  lineEpsilon_ = enclosure.lineEpsilon;
+}
+
+Bool Delaunay3DImpl::IsInterrupted() const { return insertedPendingCount_ > 0 || !flipStack_.IsEmpty(); }
+
+// Back to the single enclosing tetrahedron with every stored point pending; allocates nothing.
+void Delaunay3DImpl::StartOver() {
+  tetrahedrons_[0] = Tetrahedron(0, 1, 2, 3, -1, -1, -1, -1);
+  tetrahedronCount_ = 1;
+  pendingCount_ = points_.GetCount() - 4;
+  insertedPendingCount_ = 0;
+  insertedCount_ = 0;
+  flipStack_.Reset();
+  for (Int i = 0; i < pointToTet_.GetCount(); ++i) pointToTet_[i] = i < 4 ? 0 : -1;
 }
 
 // Splits and flips take new tetrahedra from the end of the storage; when it is full it doubles.
@@ -136,6 +185,7 @@ Result<void> Delaunay3DImpl::CopyFrom(const Delaunay3DImpl& src) {
   workSpace_ = src.workSpace_;
   bounds_ = src.bounds_;
   pendingCount_ = src.pendingCount_;
+  insertedPendingCount_ = src.insertedPendingCount_;
   insertedCount_ = src.insertedCount_;
   tetrahedrons_ = std::move(tetrahedrons);
   tetrahedronCount_ = src.tetrahedronCount_;
@@ -153,11 +203,13 @@ Result<void> Delaunay3DImpl::CopyFrom(const Delaunay3DImpl& src) {
 Result<void> Delaunay3DImpl::Init(const Box3D& workSpace) {
   if (!IsFinite(workSpace.min) || !IsFinite(workSpace.max))
     return ZEMOX_ERROR(IllegalArgumentError, "@: The work space has a non-finite coordinate.");
+  if (!IsEmpty(workSpace)) ZEMOX_TRY(CheckPredicateRange(Enclose(workSpace).corners, "Init"));
   points_.Reset();
   ZEMOX_TRY(BuildBaseState());
   workSpace_ = workSpace;
   bounds_ = workSpace;
   pendingCount_ = 0;
+  insertedPendingCount_ = 0;
   insertedCount_ = 0;
   flipStack_.Reset();
   initialized_ = true;
@@ -177,6 +229,10 @@ Result<void> Delaunay3DImpl::AddPointsIntoTetrahedralization(Block<const Vector>
   const Int pending = pendingCount_ + k;
   if (pending + n > maxPointCount)
     return ZEMOX_ERROR(IllegalArgumentError, "@: @ points exceed the limit of @.", pending + n, maxPointCount);
+  Box3D grown = bounds_;
+  for (const Vector& point : newPointsIn) Grow(grown, point);
+  const Enclosure enclosure = Enclose(grown);
+  ZEMOX_TRY(CheckPredicateRange(enclosure.corners, "AddPointsIntoTetrahedralization"));
   ZEMOX_TRY(points_.EnsureCapacity(n + k));
   ZEMOX_TRY(tetrahedrons_.Resize(std::max<Int>(12 * (pending + n), tetrahedronCount_)));
   ZEMOX_TRY(pointToTet_.Resize(pending + n));
@@ -184,9 +240,9 @@ Result<void> Delaunay3DImpl::AddPointsIntoTetrahedralization(Block<const Vector>
   pendingCount_ = pending;
   for (Int32& entry : pointToTet_) entry = -1;
   for (Int i = 0; i < 4; ++i) pointToTet_[i] = 0;
-  for (const Vector& point : newPointsIn) GrowBounds(point);
-  UpdateEnclosingTetrahedron();
   for (Int i = 0; i < k; ++i) points_[n + i] = newPointsIn[i];
+  bounds_ = grown;
+  PlaceEnclosingTetrahedron(enclosure);
   return OK();
 }
 
@@ -196,13 +252,17 @@ Result<void> Delaunay3DImpl::AddPointIntoTetrahedralization(const Vector& newPoi
   const Int n = points_.GetCount();
   if (n + 1 > maxPointCount)
     return ZEMOX_ERROR(IllegalArgumentError, "@: @ points exceed the limit of @.", n + 1, maxPointCount);
+  Box3D grown = bounds_;
+  Grow(grown, newPointIn);
+  const Enclosure enclosure = Enclose(grown);
+  ZEMOX_TRY(CheckPredicateRange(enclosure.corners, "AddPointIntoTetrahedralization"));
   ZEMOX_TRY(points_.EnsureCapacity(n + 1));
   ZEMOX_TRY(tetrahedrons_.Resize(std::max<Int>(12 * (n + 1), tetrahedronCount_)));
   ZEMOX_TRY(pointToTet_.Resize(n + 1));
   static_cast<void>(points_.Append(newPointIn));
   pendingCount_ += 1;
-  GrowBounds(newPointIn);
-  UpdateEnclosingTetrahedron();
+  bounds_ = grown;
+  PlaceEnclosingTetrahedron(enclosure);
   return OK();
 }
 
@@ -211,13 +271,18 @@ Result<void> Delaunay3DImpl::CalculateDelaunayTetrahedralization() {
   PrepareContext();
   const Int pointCount = points_.GetCount();
   if (pointCount < 5) return OK();
-  for (Int i = 0; i < pendingCount_; ++i) {
+  // After an early stop the points inserted so far are skipped; InsertPoint finishes the repair of
+  // a point that was interrupted between its split and its last flip.
+  for (; insertedPendingCount_ < pendingCount_; ++insertedPendingCount_) {
     const Job* job = GetCurrentJob();
     if (job != nullptr && job->IsCancelled()) return ZEMOX_ERROR(ThreadCancelledError);
-    ZEMOX_TRY(InsertPoint(static_cast<Int32>(pointCount - 1 - i)));
+    ZEMOX_TRY(InsertPoint(static_cast<Int32>(pointCount - 1 - insertedPendingCount_)));
   }
   pendingCount_ = 0;
-  return tetrahedrons_.Resize(tetrahedronCount_);
+  insertedPendingCount_ = 0;
+  // The storage reserved for the insertions is released: the result keeps only its tetrahedra.
+  ZEMOX_TRY(tetrahedrons_.Resize(tetrahedronCount_));
+  return tetrahedrons_.ShrinkToFit();
 }
 
 // Pending points are released together with the points, so the pending count restarts at zero; the
@@ -230,6 +295,7 @@ Result<void> Delaunay3DImpl::Reset() {
   ZEMOX_TRY(BuildBaseState());
   bounds_ = workSpace_;
   pendingCount_ = 0;
+  insertedPendingCount_ = 0;
   flipStack_.Reset();
   return OK();
 }

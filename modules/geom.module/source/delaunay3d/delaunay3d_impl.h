@@ -69,12 +69,21 @@ class Delaunay3DImpl final {
     Int32 neighbor;
   };
 
+  // The enclosing tetrahedron of a box and the flip tolerances that go with its size.
+  struct Enclosure {
+    Vector corners[4];
+    Float baryEpsilon;
+    Float lineEpsilon;
+  };
+
   // State.
   Result<void> CheckReady(const char* operation) const;
   Result<void> BuildBaseState();
   void PrepareContext();
-  void GrowBounds(const Vector& point);
-  void UpdateEnclosingTetrahedron();
+  Enclosure Enclose(const Box3D& box) const;
+  void PlaceEnclosingTetrahedron(const Enclosure& enclosure);
+  Bool IsInterrupted() const;
+  void StartOver();
   Result<void> ReserveTetrahedrons(Int extra);
   Result<void> ReserveFlipStack(Int extra);
   void Push(Int32 tetrahedron);
@@ -117,6 +126,9 @@ class Delaunay3DImpl final {
   Box3D workSpace_;
   Box3D bounds_;
   Int pendingCount_ = 0;
+  // How many pending points, newest first, a calculation that stopped early has inserted; the next
+  // calculation goes on after them.
+  Int insertedPendingCount_ = 0;
   Int insertedCount_ = 0;
   BaseArray<Tetrahedron> tetrahedrons_;
   Int32 tetrahedronCount_ = 0;
