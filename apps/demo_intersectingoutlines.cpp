@@ -41,7 +41,8 @@ bool RunIntersectingOutlinesDemo(std::FILE* out) {
                static_cast<long long>(counts.GetCount()));
   Int first = 0;
   for (Int loop = 0; loop < counts.GetCount(); ++loop) {
-    std::fprintf(out, "    loop %lld, %lld points:\n", static_cast<long long>(loop), static_cast<long long>(counts[loop]));
+    std::fprintf(out, "    loop %lld, %lld points:\n", static_cast<long long>(loop),
+                 static_cast<long long>(counts[loop]));
     PrintLoop(out, points, ids, first, counts[loop]);
     first += counts[loop];
   }

@@ -13,6 +13,7 @@
 
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
+#include "private_geom/intersectingoutlinesprocessing.h"
 #include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
 
@@ -98,6 +99,9 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
             "ToString(formatStatement)");
   EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
+  EXPECT_EQ(Reflection(IntersectingOutlinesProcessingInterface::ID),
+            "GetSimplePolygons(outlinePoints disjoinIntersections >points >pointCounts >outlinePointIds) "
+            "GetHull(outlinePoints disjoinIntersections >points >outlinePointIds)");
   for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
@@ -196,6 +200,25 @@ TEST_F(LoadedModuleTest, SortsOutlinesThroughBothRegisteredClasses) {
         "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 1.\nPolyline 1. No nested polylines.");
   }
   EXPECT_FALSE(CreateSortOutlines2D("net.zemox.private_geom.sortoutlines2d.none"));
+}
+
+TEST_F(LoadedModuleTest, SplitsAStarThroughTheRegisteredOutlineProcessingClass) {
+  Result<IntersectingOutlinesProcessingRef> component =
+      CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass);
+  ASSERT_TRUE(component);
+  EXPECT_EQ(component.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
+  // A five-pointed star in one stroke: the outer star and the pentagon inside it.
+  Vector2d star[5];
+  for (int i = 0; i < 5; ++i) star[i] = {std::cos(M_PI / 2 + 4 * M_PI * i / 5), std::sin(M_PI / 2 + 4 * M_PI * i / 5)};
+  BaseArray<Vector2d> points;
+  BaseArray<Int> counts, ids;
+  const Result<Bool> split = component.Value()->GetSimplePolygons({star, 5}, true, points, counts, &ids);
+  ASSERT_TRUE(split);
+  EXPECT_TRUE(split.Value());
+  ASSERT_EQ(counts.GetCount(), 2);
+  EXPECT_EQ(std::min(counts[0], counts[1]), 5);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 10);
+  EXPECT_FALSE(CreateIntersectingOutlinesProcessing(SortOutlines2DExactClass));
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the

@@ -151,6 +151,8 @@ Result<void> OutlinesIntersections2D::StartBoth(const SegmentKey& previous, cons
   if (first == second)
     return ZEMOX_ERROR_IN(operationName, IllegalStateError,
                           "@: Two adjacent outline segments overlap or nearly overlap.");
+  ZEMOX_TRY(CheckInserted(first, previous));
+  ZEMOX_TRY(CheckInserted(second, next));
   ZEMOX_TRY(CacheSegment(first));
   ZEMOX_TRY(CacheSegment(second));
   SegmentNode* lower = nullptr;
@@ -186,9 +188,19 @@ Result<void> OutlinesIntersections2D::EndOneStartOne(Int vertex, const SegmentKe
   if (!status.IsNode(record.slot0)) return MissingSegment();
   ZEMOX_TRY(status.Erase(std::exchange(record.slot0, nullptr)));
   SegmentNode* const node = ZEMOX_TRY(status.Insert(starting));
+  ZEMOX_TRY(CheckInserted(node, starting));
   ZEMOX_TRY(CacheSegment(node));
   ZEMOX_TRY(TryBelow(node));
   return TryAbove(node);
+}
+
+// The status answers with an existing node when the order cannot tell the new segment from it, which
+// only an orientation without sign (a non-finite coordinate) does. Caching that node a second time
+// would leave a slot pointing at it after its removal.
+Result<void> OutlinesIntersections2D::CheckInserted(const SegmentNode* node, const SegmentKey& key) const {
+  if (SameKey(node->key, key)) return OK();
+  return ZEMOX_ERROR_IN(operationName, IllegalArgumentError,
+                        "@: Endpoint of one segment is too close to another segment, unsupported case.");
 }
 
 // At a crossing the two segments change places: their nodes exchange keys instead of leaving and

@@ -78,6 +78,7 @@ class OutlinesIntersections2D {
   Result<void> EndBoth(Int vertex);
   Result<void> EndOneStartOne(Int vertex, const SegmentKey& starting);
   Result<void> VisitCrossing(Int crossing);
+  Result<void> CheckInserted(const SegmentNode* node, const SegmentKey& key) const;
   Result<void> CacheSegment(SegmentNode* node);
   Result<SegmentNode**> FindSlot(const SegmentKey& key);
   // Tests the new neighbours below and above `node`.

@@ -73,8 +73,8 @@ void SelfIntersectingOutlineHull2D::SeparateCollinearCrossing(Int crossing) {
   const Int first = separation.VertexCount() + 2 * crossing;
   const Int second = first + 1;
   const Vector2d& point = separation.crossingPoints[crossing];
-  const Float spread = ExactPredicates2DImpl::Orient(separation.NodePoint(next[first]), point,
-                                                     separation.NodePoint(next[second]));
+  const Float spread =
+      ExactPredicates2DImpl::Orient(separation.NodePoint(next[first]), point, separation.NodePoint(next[second]));
   if (!(std::fabs(spread) < collinearThreshold)) return;
   const Float side = ExactPredicates2DImpl::Orient(offsets[2 * crossing], point, separation.NodePoint(next[first]));
   const Float turn = side > 0 ? 1.0 : -1.0;
