@@ -1,6 +1,9 @@
 // Self-tests of the outline crossings, their separation into simple loops and the hull, entered into
 // the host's unit-test registry.
 
+#include <cmath>
+#include <initializer_list>
+
 #include "outlinesintersections2d.h"
 #include "portability.h"
 #include "selfintersectingoutlinehull2d.h"
