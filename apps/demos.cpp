@@ -6,6 +6,7 @@ bool RunDemos(std::FILE* out) {
   bool ok = true;
   ok = RunExactPredicates2DDemo(out) && ok;
   ok = RunSortOutlines2DDemo(out) && ok;
+  ok = RunIntersectingOutlinesDemo(out) && ok;
   ok = RunDelaunay3DDemo(out) && ok;
   ok = RunConvexHullDemo(out) && ok;
   return ok;

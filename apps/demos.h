@@ -14,6 +14,9 @@ bool RunExactPredicates2DDemo(std::FILE* out);
 // Sorts nested squares into outer boundaries and holes and prints the sorter's text.
 bool RunSortOutlines2DDemo(std::FILE* out);
 
+// Splits a self-crossing star outline into simple loops and prints them and its hull.
+bool RunIntersectingOutlinesDemo(std::FILE* out);
+
 // Tetrahedralises a few thousand random points through Delaunay3DRef and checks the result.
 bool RunDelaunay3DDemo(std::FILE* out);
 

@@ -15,6 +15,7 @@
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
 #include "geom/polygontypes.h"
+#include "private_geom/intersectingoutlinesprocessing.h"
 #include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
 
@@ -100,6 +101,9 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
             "ToString(formatStatement)");
   EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
+  EXPECT_EQ(Reflection(IntersectingOutlinesProcessingInterface::ID),
+            "GetSimplePolygons(outlinePoints disjoinIntersections >points >pointCounts >outlinePointIds) "
+            "GetHull(outlinePoints disjoinIntersections >points >outlinePointIds)");
   EXPECT_EQ(Reflection(ConvexHullInterface::ID),
             "Free(object) Alloc(allocLocation) "
             "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
@@ -270,6 +274,25 @@ TEST_F(LoadedModuleTest, PolygonValueTypesHashCompareAndPrintAsRegistered) {
   EXPECT_EQ(CriticalStopCount(), stops + 2);
   EXPECT_EQ(uvw.members[3].offset, 72);
   EXPECT_STREQ(simple.members[2].name, "c");
+}
+
+TEST_F(LoadedModuleTest, SplitsAStarThroughTheRegisteredOutlineProcessingClass) {
+  Result<IntersectingOutlinesProcessingRef> component =
+      CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass);
+  ASSERT_TRUE(component);
+  EXPECT_EQ(component.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
+  // A five-pointed star in one stroke: the outer star and the pentagon inside it.
+  Vector2d star[5];
+  for (int i = 0; i < 5; ++i) star[i] = {std::cos(M_PI / 2 + 4 * M_PI * i / 5), std::sin(M_PI / 2 + 4 * M_PI * i / 5)};
+  BaseArray<Vector2d> points;
+  BaseArray<Int> counts, ids;
+  const Result<Bool> split = component.Value()->GetSimplePolygons({star, 5}, true, points, counts, &ids);
+  ASSERT_TRUE(split);
+  EXPECT_TRUE(split.Value());
+  ASSERT_EQ(counts.GetCount(), 2);
+  EXPECT_EQ(std::min(counts[0], counts[1]), 5);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 10);
+  EXPECT_FALSE(CreateIntersectingOutlinesProcessing(SortOutlines2DExactClass));
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the

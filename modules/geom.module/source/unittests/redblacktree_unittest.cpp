@@ -1,26 +1,16 @@
 // Self-tests of the ordered container under the sweeps, entered into the host's unit-test registry.
 
 #include <initializer_list>
-#include <string_view>
 
 #include "private_geom/redblacktree.h"
 #include "unittests/redblacktreevalidator.h"
+#include "unittests/selftestchecks.h"
 #include "zemox/registry.h"
 
 namespace zemox {
 namespace {
 
 using IntTree = RedBlackTree<Int, DefaultComparator>;
-
-Result<void> Expect(Bool condition, const char* check) {
-  if (condition) return OK();
-  return ZEMOX_ERROR(IllegalStateError, "Failed check: @.", check);
-}
-
-template <typename T>
-Result<void> ExpectError(const Result<T>& result, const Id& errorClass, std::string_view message, const char* check) {
-  return Expect(!result.IsOk() && result.GetError().Is(errorClass) && result.GetError().Message() == message, check);
-}
 
 // True when the in-order walk yields exactly `keys`.
 Bool HoldsInOrder(const IntTree& tree, std::initializer_list<Int> keys) {

@@ -1,0 +1,183 @@
+#include "separateselfintersectingoutline2d.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "portability.h"
+
+namespace zemox {
+namespace {
+
+// How far the two copies of a crossing move apart, each into its own corner: far above the rounding
+// of scene coordinates, far below their feature size.
+constexpr Float crossingOffset = 1e-7;
+
+Vector2d Normalized(const Vector2d& vector) {
+  const Float length = std::sqrt(Dot(vector, vector));
+  if (length == 0.0) return {};
+  return vector * (1.0 / length);
+}
+
+}  // namespace
+
+Result<void> SeparateSelfIntersectingOutline2D::Init(Block<const Vector2d> outlinePoints, Block<const Vector2d> points,
+                                                     Block<const IndexPair> segments) {
+  if (points.IsEmpty() || points.GetCount() != segments.GetCount())
+    return ZEMOX_ERROR(IllegalArgumentError, "@: Intersection points arrays are epmty or their size differ.");
+  outline = outlinePoints;
+  crossingPoints = points;
+  crossingSegments = segments;
+  ZEMOX_TRY(Link());
+  ZEMOX_TRY(ComputeOffsets());
+  return FindLoops();
+}
+
+Result<void> SeparateSelfIntersectingOutline2D::Link() {
+  const Int n = VertexCount();
+  const Int m = crossingPoints.GetCount();
+  ZEMOX_TRY(next.Resize(n + 2 * m));
+  for (Int i = 0; i < n; ++i) next[i] = i + 1 == n ? 0 : i + 1;
+  for (Int i = n; i < n + 2 * m; ++i) next[i] = -1;
+  BaseArray<SegmentCrossing> onSegments;
+  ZEMOX_TRY(CollectSegmentCrossings(onSegments));
+  ZEMOX_TRY(firstSegment.Resize(m));
+  std::fill(firstSegment.begin(), firstSegment.end(), -1);
+  // Segments in ascending index order, each with its crossings in a run.
+  Int runStart = 0;
+  for (Int i = 1; i <= onSegments.GetCount(); ++i) {
+    if (i < onSegments.GetCount() && onSegments[i].segment == onSegments[runStart].segment) continue;
+    LinkSegment(onSegments.ToBlock().Slice(runStart, i - runStart));
+    runStart = i;
+  }
+  return OK();
+}
+
+// Each segment's crossings are ordered by their parameter along the segment, not by their (x, y)
+// order: the crossing points carry the sweep's jitter, so along a vertical segment their x order is
+// noise, which would link the crossings out of order and give loops that cross themselves.
+Result<void> SeparateSelfIntersectingOutline2D::CollectSegmentCrossings(BaseArray<SegmentCrossing>& onSegments) const {
+  const Int n = VertexCount();
+  const Int m = crossingPoints.GetCount();
+  ZEMOX_TRY(onSegments.EnsureCapacity(2 * m));
+  for (Int j = 0; j < m; ++j) {
+    for (const Int segment : {crossingSegments[j].first, crossingSegments[j].second}) {
+      if (segment < 0 || segment >= n)
+        return ZEMOX_ERROR_IN("Init", IllegalArgumentError, "@: Crossing segment index out of range.");
+      const Vector2d& start = outline[segment];
+      const Vector2d direction = outline[segment + 1 == n ? 0 : segment + 1] - start;
+      ZEMOX_TRY(onSegments.Append({segment, Dot(crossingPoints[j] - start, direction), j}));
+    }
+  }
+  std::sort(onSegments.begin(), onSegments.end(), [](const SegmentCrossing& a, const SegmentCrossing& b) {
+    if (a.segment != b.segment) return a.segment < b.segment;
+    if (a.parameter != b.parameter) return a.parameter < b.parameter;
+    return a.crossing < b.crossing;
+  });
+  return OK();
+}
+
+// Walks one segment from its start through its crossings. Arriving at a crossing along either of its
+// segments, the path continues along the other one, in that segment's direction.
+void SeparateSelfIntersectingOutline2D::LinkSegment(Block<const SegmentCrossing> crossings) {
+  const Int n = VertexCount();
+  const Int segment = crossings[0].segment;
+  Int previous = segment;
+  for (const SegmentCrossing& entry : crossings) {
+    const Int j = entry.crossing;
+    const Bool reachedFirst = firstSegment[j] == -1;
+    if (reachedFirst) firstSegment[j] = segment;
+    const Int in = n + 2 * j + (reachedFirst ? 0 : 1);
+    const Int out = n + 2 * j + (reachedFirst ? 1 : 0);
+    next[previous] = in;
+    previous = out;
+  }
+  next[previous] = segment + 1 == n ? 0 : segment + 1;
+}
+
+// Node n + 2j is entered along the first segment f and left along the other one o, so the corner it
+// turns lies between -uf and uo, in the direction uo - uf; node n + 2j + 1 turns the opposite corner.
+Result<void> SeparateSelfIntersectingOutline2D::ComputeOffsets() {
+  const Int n = VertexCount();
+  const Int m = crossingPoints.GetCount();
+  const auto direction = [&](Int segment) {
+    return Normalized(outline[segment + 1 == n ? 0 : segment + 1] - outline[segment]);
+  };
+  ZEMOX_TRY(offsetPoints.Resize(2 * m));
+  for (Int j = 0; j < m; ++j) {
+    const Int first = firstSegment[j];
+    const Int other = crossingSegments[j].first == first ? crossingSegments[j].second : crossingSegments[j].first;
+    const Vector2d offset = Normalized(direction(other) - direction(first)) * crossingOffset;
+    offsetPoints[2 * j] = crossingPoints[j] + offset;
+    offsetPoints[2 * j + 1] = crossingPoints[j] - offset;
+  }
+  firstSegment.Flush();
+  return OK();
+}
+
+Result<void> SeparateSelfIntersectingOutline2D::FindLoops() {
+  const Int n = VertexCount();
+  const Int crossingNodes = NodeCount() - n;
+  BaseArray<Bool> visited;
+  ZEMOX_TRY(visited.Resize(crossingNodes));
+  std::fill(visited.begin(), visited.end(), false);
+  loopStarts.Reset();
+  loopLengths.Reset();
+  for (Int k = 0; k < crossingNodes; ++k) {
+    if (visited[k]) continue;
+    const Int start = n + k;
+    Int length = 0;
+    Int node = start;
+    do {
+      if (node >= n) visited[node - n] = true;
+      ++length;
+      node = next[node];
+      // Segment pairs that do not belong to this outline can leave a node unlinked or close a cycle
+      // that misses the start.
+      if (node < 0 || length > NodeCount())
+        return ZEMOX_ERROR_IN("Init", IllegalArgumentError, "@: Crossing segments do not close into loops.");
+    } while (node != start);
+    ZEMOX_TRY(loopStarts.Append(start));
+    ZEMOX_TRY(loopLengths.Append(length));
+  }
+  return OK();
+}
+
+const Vector2d& SeparateSelfIntersectingOutline2D::NodePoint(Int node) const {
+  const Int n = VertexCount();
+  if (node < n) return outline[node];
+  return crossingPoints[(node - n) / 2];
+}
+
+Result<void> SeparateSelfIntersectingOutline2D::AppendNode(Int node, Bool useOffsets, BaseArray<Vector2d>& points,
+                                                           BaseArray<Int>* sourceIndices) const {
+  const Int n = VertexCount();
+  const Bool isVertex = node < n;
+  const Vector2d& point = isVertex || !useOffsets ? NodePoint(node) : offsetPoints[node - n];
+  ZEMOX_TRY(points.Append(point));
+  if (sourceIndices != nullptr) ZEMOX_TRY(sourceIndices->Append(isVertex ? node : -1));
+  return OK();
+}
+
+Result<void> SeparateSelfIntersectingOutline2D::Reserve(Int count, BaseArray<Vector2d>& points,
+                                                        BaseArray<Int>* sourceIndices) {
+  ZEMOX_TRY(points.EnsureCapacity(points.GetCount() + count));
+  if (sourceIndices != nullptr) ZEMOX_TRY(sourceIndices->EnsureCapacity(sourceIndices->GetCount() + count));
+  return OK();
+}
+
+Result<void> SeparateSelfIntersectingOutline2D::GetResult(Bool useOffsets, BaseArray<Vector2d>& points,
+                                                          BaseArray<Int>& lengths,
+                                                          BaseArray<Int>* sourceIndices) const {
+  ZEMOX_TRY(Reserve(NodeCount(), points, sourceIndices));
+  ZEMOX_TRY(lengths.EnsureCapacity(lengths.GetCount() + loopLengths.GetCount()));
+  for (const Int start : loopStarts) {
+    Int node = start;
+    do {
+      ZEMOX_TRY(AppendNode(node, useOffsets, points, sourceIndices));
+      node = next[node];
+    } while (node != start);
+  }
+  return lengths.Append(loopLengths.ToBlock());
+}
+
+}  // namespace zemox

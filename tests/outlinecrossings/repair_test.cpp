@@ -1,0 +1,249 @@
+// Separation, hull and the outline-processing component, checked by properties that an independent
+// computation decides: exact simplicity of every loop, vertex bookkeeping, offsets, areas, exact
+// winding numbers; and the component under allocation failure.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "common/testscale.h"
+#include "exactpredicates2d_impl.h"
+#include "geometryutils_impl.h"
+#include "intersectingoutlinesprocessing_impl.h"
+#include "outlinecrossings/outlinecrossings_test.h"
+#include "selfintersectingoutlinehull2d.h"
+#include "separateselfintersectingoutline2d.h"
+#include "zemox/memory.h"
+
+namespace zemox {
+namespace {
+
+// Every q-th corner of a regular p-gon of radius 100: a star drawn in one stroke.
+Outline Star(Int p, Int q) {
+  Outline outline;
+  for (Int i = 0; i < p; ++i) {
+    const Float angle = M_PI / 2 + 2 * M_PI * static_cast<Float>(i * q) / static_cast<Float>(p);
+    outline.push_back({100 * std::cos(angle), 100 * std::sin(angle)});
+  }
+  return outline;
+}
+
+// A vertical segment crossed nine times by a zigzag: along it the crossings differ in x only by the
+// jitter. Numbered from (0, 100), the jittered segment leans so that their (x, y) order runs against
+// their order along the segment.
+Outline VerticalComb() {
+  Outline outline{{0, 100}};
+  for (Int k = 0; k < 10; ++k) outline.push_back({k % 2 == 0 ? -10.0 : 10.0, 95.0 - 10.0 * static_cast<Float>(k)});
+  outline.push_back({0, 0});
+  return outline;
+}
+
+Float SignedArea(Block<const Vector2d> loop) {
+  Float twice = 0;
+  for (Int i = 0; i < loop.GetCount(); ++i) twice += Cross(loop[i], loop[(i + 1) % loop.GetCount()]);
+  return twice / 2;
+}
+
+Block<const Vector2d> View(const Outline& outline) { return {outline.data(), static_cast<Int>(outline.size())}; }
+
+struct Loops {
+  BaseArray<Vector2d> points;
+  BaseArray<Int> lengths;
+  BaseArray<Int> sources;
+  std::vector<Block<const Vector2d>> Blocks() const {
+    std::vector<Block<const Vector2d>> blocks;
+    Int first = 0;
+    for (const Int length : lengths) {
+      blocks.push_back(points.ToBlock().Slice(first, length));
+      first += length;
+    }
+    return blocks;
+  }
+};
+
+struct RepairCase {
+  const char* name;
+  Outline outline;
+  Int crossings;                 // -1: not fixed
+  std::vector<Int> loopLengths;  // empty: not fixed
+  Bool nested;                   // the hull contains every other loop
+};
+
+class RepairTest : public ::testing::TestWithParam<RepairCase> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Sweep({GetParam().outline}, crossings));
+    if (GetParam().crossings >= 0) {
+      ASSERT_EQ(crossings.points.GetCount(), GetParam().crossings);
+    }
+  }
+  Block<const Vector2d> Outline() const { return View(GetParam().outline); }
+  SweepResult crossings;
+};
+
+TEST_P(RepairTest, SeparationGivesSimpleDisjointLoopsThatKeepEveryVertexAndTheArea) {
+  const Int n = Outline().GetCount();
+  const Int m = crossings.points.GetCount();
+  SeparateSelfIntersectingOutline2D separation;
+  ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
+  Loops offset, exact;
+  ASSERT_TRUE(separation.GetResult(true, offset.points, offset.lengths, &offset.sources));
+  ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
+  if (!GetParam().loopLengths.empty()) {
+    EXPECT_EQ(std::vector<Int>(offset.lengths.begin(), offset.lengths.end()), GetParam().loopLengths);
+  }
+
+  Int total = 0;
+  for (const Int length : offset.lengths) total += length;
+  EXPECT_EQ(total, n + 2 * m);
+  std::vector<Int> sources(offset.sources.begin(), offset.sources.end());
+  std::sort(sources.begin(), sources.end());
+  std::vector<Int> expected(static_cast<size_t>(2 * m), -1);
+  for (Int i = 0; i < n; ++i) expected.push_back(i);
+  EXPECT_EQ(sources, expected);
+
+  const std::vector<Block<const Vector2d>> loops = offset.Blocks();
+  for (size_t k = 0; k < loops.size(); ++k)
+    EXPECT_FALSE(ExactPredicates2DImpl::OutlineSelfIntersectionTest(loops[k]).Value()) << "loop " << k;
+  EXPECT_FALSE(ExactPredicates2DImpl::OutlinesIntersectionTest({loops.data(), static_cast<Int>(loops.size())}).Value());
+
+  // The copies of one crossing: 1e-7 from it, in opposite directions.
+  std::map<std::pair<Float, Float>, Vector2d> displacementSums;
+  for (Int i = 0; i < offset.points.GetCount(); ++i) {
+    if (offset.sources[i] != -1) continue;
+    const Vector2d displacement = offset.points[i] - exact.points[i];
+    EXPECT_NEAR(std::sqrt(Dot(displacement, displacement)), 1e-7, 1e-12);
+    displacementSums[{exact.points[i].x, exact.points[i].y}] =
+        displacementSums[{exact.points[i].x, exact.points[i].y}] + displacement;
+  }
+  EXPECT_EQ(static_cast<Int>(displacementSums.size()), m);
+  for (const auto& [point, sum] : displacementSums) EXPECT_LT(std::hypot(sum.x, sum.y), 1e-12);
+
+  // The loops share the outline's edges (split at the crossings), so their signed areas add up to
+  // the outline's; the crossing points carry the jitter.
+  Float loopArea = 0;
+  for (const Block<const Vector2d>& loop : exact.Blocks()) loopArea += SignedArea(loop);
+  EXPECT_NEAR(loopArea, SignedArea(Outline()), 1e-3 * static_cast<Float>(m + 1));
+}
+
+TEST_P(RepairTest, HullIsCounterClockwiseFromTheSmallestPointOfAllLoops) {
+  SelfIntersectingOutlineHull2D hull;
+  ASSERT_TRUE(hull.Init(Outline(), crossings.points, crossings.segments));
+  BaseArray<Vector2d> points;
+  BaseArray<Int> sources;
+  ASSERT_TRUE(hull.GetResult(false, points, &sources));
+  ASSERT_EQ(points.GetCount(), sources.GetCount());
+  EXPECT_GT(SignedArea(points), 0);
+
+  SeparateSelfIntersectingOutline2D separation;
+  ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
+  Loops loops;
+  ASSERT_TRUE(separation.GetResult(false, loops.points, loops.lengths, nullptr));
+  const Vector2d smallest = *std::min_element(loops.points.begin(), loops.points.end(), [](auto& a, auto& b) {
+    return CompareLexicographic(a, b) == COMPARERESULT::LESS;
+  });
+  EXPECT_EQ(points[0], smallest);
+  if (!GetParam().nested) return;
+
+  BaseArray<Vector2d> displacedHull;
+  ASSERT_TRUE(hull.GetResult(true, displacedHull, nullptr));
+  Loops displaced;
+  ASSERT_TRUE(separation.GetResult(true, displaced.points, displaced.lengths, nullptr));
+  for (const Vector2d& point : displaced.points) {
+    if (std::find(displacedHull.begin(), displacedHull.end(), point) != displacedHull.end()) continue;
+    EXPECT_NE(GeometryUtilsImpl::GetPointInPolygonWindingNumber2DExact(point, displacedHull), 0)
+        << point.x << " " << point.y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outlines, RepairTest,
+    ::testing::Values(
+        RepairCase{"BowTie", {{0, 0}, {2, 2}, {2, 0}, {0, 2}}, 1, {3, 3}, false},
+        // Each side of a triangle extended past its corners, joined beyond them: four triangles.
+        RepairCase{
+            "ThreeCrossings", {{-1, -1.6}, {-2, 0}, {12, 0}, {11, -1.6}, {4, 9.6}, {6, 9.6}}, 3, {3, 3, 3, 3}, false},
+        RepairCase{"Pentagram", Star(5, 2), 5, {}, true}, RepairCase{"Heptagram", Star(7, 3), 14, {}, true},
+        RepairCase{"VerticalComb", VerticalComb(), 9, {}, false},
+        RepairCase{"Random40", RandomCrossingOutline(40, 7), -1, {}, false},
+        RepairCase{"Random120", RandomCrossingOutline(SanitizerScaled(120, 50), 8), -1, {}, false}),
+    [](const ::testing::TestParamInfo<RepairCase>& info) { return std::string(info.param.name); });
+
+TEST(SeparationErrorTest, RejectsMissingOrUnpairedCrossings) {
+  const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const Vector2d point[] = {{0.5, 0.5}};
+  const IndexPair pairs[] = {{0, 2}, {1, 3}};
+  SeparateSelfIntersectingOutline2D separation;
+  for (const Int pairCount : {0, 2}) {
+    const Result<void> outcome = separation.Init({square, 4}, {point, pairCount == 0 ? 0 : 1}, {pairs, pairCount});
+    ASSERT_FALSE(outcome);
+    EXPECT_TRUE(outcome.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(outcome.GetError().Message(), "Init: Intersection points arrays are epmty or their size differ.");
+  }
+}
+
+// ---- The component -------------------------------------------------------------------------------------
+
+TEST(IntersectingOutlinesProcessingTest, AnswersFalseWithoutCrossingsAndAppendsOtherwise) {
+  const IntersectingOutlinesProcessingImpl component;
+  const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  BaseArray<Vector2d> points;
+  BaseArray<Int> counts, ids;
+  EXPECT_FALSE(component.GetSimplePolygons({square, 4}, true, points, counts, &ids).Value());
+  EXPECT_FALSE(component.GetHull({square, 4}, true, points, &ids).Value());
+  EXPECT_FALSE(component.GetSimplePolygons({square, 2}, true, points, counts, &ids).Value());
+  const Result<Bool> shortHull = component.GetHull({square, 2}, true, points, &ids);
+  ASSERT_FALSE(shortHull);
+  EXPECT_EQ(shortHull.GetError().Message(), "Init: Input outline has less than 3 points.");
+  EXPECT_TRUE(points.IsEmpty() && counts.IsEmpty() && ids.IsEmpty());
+
+  const Vector2d bowTie[] = {{0, 0}, {2, 2}, {2, 0}, {0, 2}};
+  ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
+  ASSERT_EQ(counts.GetCount(), 2);
+  EXPECT_EQ(counts[0] + counts[1], 6);
+  std::vector<Vector2d> crossingCopies;
+  for (Int i = 0; i < ids.GetCount(); ++i)
+    if (ids[i] == -1) crossingCopies.push_back(points[i]);
+  ASSERT_EQ(crossingCopies.size(), 2u);
+  EXPECT_EQ(crossingCopies[0], crossingCopies[1]);
+  ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
+  EXPECT_EQ(points.GetCount(), 12);
+  EXPECT_EQ(counts.GetCount(), 4);
+  EXPECT_TRUE(std::equal(points.begin(), points.begin() + 6, points.begin() + 6));
+}
+
+// Every allocation of a call fails in turn: the call reports the out-of-memory error, or succeeds when
+// the sweep's next run absorbs it, with the same number of output points either way.
+TEST(IntersectingOutlinesProcessingTest, SurvivesAllocationFailureAtEveryStep) {
+  const IntersectingOutlinesProcessingImpl component;
+  const Outline outline = RandomCrossingOutline(30, 3);
+  for (const Bool hull : {false, true}) {
+    const auto call = [&](BaseArray<Vector2d>& points) {
+      BaseArray<Int> counts, ids;
+      if (hull) return component.GetHull(View(outline), true, points, &ids);
+      return component.GetSimplePolygons(View(outline), true, points, counts, &ids);
+    };
+    BaseArray<Vector2d> expected;
+    ASSERT_TRUE(call(expected).Value());
+    for (Int k = 1;; ++k) {
+      BaseArray<Vector2d> points;
+      FailAllocationAfter(k);
+      const Result<Bool> outcome = call(points);
+      const Bool delivered = AllocationFailureDelivered();
+      FailAllocationAfter(0);
+      if (outcome) {
+        EXPECT_TRUE(outcome.Value());
+        EXPECT_EQ(points.GetCount(), expected.GetCount()) << "k = " << k;
+      } else {
+        EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError)) << "k = " << k;
+      }
+      if (!delivered) break;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zemox

@@ -1,0 +1,289 @@
+// The jittered sweep against an all-pairs oracle in exact rational arithmetic, on fixed and degenerate
+// cases, for determinism, and on every error it reports.
+
+#include <gmpxx.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "common/testscale.h"
+#include "outlinecrossings/outlinecrossings_test.h"
+
+namespace zemox {
+
+Outline RandomCrossingOutline(Int count, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_real_distribution<Float> coordinate(0.0, 1000.0);
+  Outline outline(static_cast<size_t>(count));
+  for (Vector2d& point : outline) point = {coordinate(engine), coordinate(engine)};
+  return outline;
+}
+
+Result<void> Sweep(const std::vector<Outline>& outlines, SweepResult& result) {
+  std::vector<Block<const Vector2d>> blocks;
+  for (const Outline& outline : outlines) blocks.push_back({outline.data(), static_cast<Int>(outline.size())});
+  OutlinesIntersections2D sweep;
+  ZEMOX_RETURN_IF_FAILED(sweep.Init({blocks.data(), static_cast<Int>(blocks.size())}));
+  return sweep.GetIntersections(result.points, result.segments, &result.outlines);
+}
+
+namespace {
+
+// (outline, segment) of both segments of a crossing, the smaller first.
+using CrossingPair = std::tuple<Int, Int, Int, Int>;
+
+CrossingPair Ordered(Int outlineA, Int segmentA, Int outlineB, Int segmentB) {
+  if (std::tie(outlineA, segmentA) > std::tie(outlineB, segmentB)) return {outlineB, segmentB, outlineA, segmentA};
+  return {outlineA, segmentA, outlineB, segmentB};
+}
+
+int ExactSide(const Vector2d& a, const Vector2d& b, const Vector2d& c) {
+  const mpq_class det =
+      (mpq_class(b.x) - a.x) * (mpq_class(c.y) - a.y) - (mpq_class(b.y) - a.y) * (mpq_class(c.x) - a.x);
+  return sgn(det);
+}
+
+// Every pair of segments that cross properly, in exact arithmetic on the given coordinates.
+std::set<CrossingPair> OracleCrossings(const std::vector<Outline>& outlines) {
+  struct Segment {
+    Int outline, index;
+    Vector2d a, b;
+  };
+  std::vector<Segment> segments;
+  for (Int o = 0; o < static_cast<Int>(outlines.size()); ++o) {
+    const Outline& outline = outlines[o];
+    for (size_t i = 0; i < outline.size(); ++i)
+      segments.push_back({o, static_cast<Int>(i), outline[i], outline[(i + 1) % outline.size()]});
+  }
+  std::set<CrossingPair> crossings;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    for (size_t j = i + 1; j < segments.size(); ++j) {
+      const Segment& s = segments[i];
+      const Segment& t = segments[j];
+      if (ExactSide(s.a, s.b, t.a) * ExactSide(s.a, s.b, t.b) < 0 &&
+          ExactSide(t.a, t.b, s.a) * ExactSide(t.a, t.b, s.b) < 0)
+        crossings.insert(Ordered(s.outline, s.index, t.outline, t.index));
+    }
+  }
+  return crossings;
+}
+
+Float DistanceToSegment(const Vector2d& p, const Vector2d& a, const Vector2d& b) {
+  const Vector2d d = b - a;
+  const Float t = std::clamp(Dot(p - a, d) / Dot(d, d), 0.0, 1.0);
+  const Vector2d gap = p - (a + d * t);
+  return std::sqrt(Dot(gap, gap));
+}
+
+// Random self-crossing outlines, alone and several at once: the same pairs as the oracle, points on
+// both segments up to the jitter, ascending order, and bitwise the same output on a second call.
+class SweepOracleTest : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(SweepOracleTest, ReportsExactlyTheCrossingPairsInOrder) {
+  const unsigned seed = GetParam();
+  const Int size = SanitizerScaled(300, 80);
+  std::vector<Outline> outlines;
+  if (seed % 2 == 0) {
+    outlines = {RandomCrossingOutline(size, seed)};
+  } else {
+    for (unsigned k = 0; k < 3; ++k) outlines.push_back(RandomCrossingOutline(size / 3, seed * 10 + k));
+  }
+  SweepResult result;
+  ASSERT_TRUE(Sweep(outlines, result));
+  std::set<CrossingPair> found;
+  for (Int k = 0; k < result.points.GetCount(); ++k) {
+    const IndexPair& o = result.outlines[k];
+    const IndexPair& s = result.segments[k];
+    found.insert(Ordered(o.first, s.first, o.second, s.second));
+    for (const auto& [outline, segment] : {std::pair{o.first, s.first}, std::pair{o.second, s.second}}) {
+      const Outline& points = outlines[outline];
+      EXPECT_LT(DistanceToSegment(result.points[k], points[segment], points[(segment + 1) % points.size()]), 1e-5);
+    }
+    if (k > 0) {
+      EXPECT_EQ(CompareLexicographic(result.points[k - 1], result.points[k]), COMPARERESULT::LESS) << "order at " << k;
+    }
+  }
+  EXPECT_EQ(static_cast<size_t>(result.points.GetCount()), found.size()) << "a pair reported twice";
+  EXPECT_EQ(found, OracleCrossings(outlines));
+
+  SweepResult again;
+  ASSERT_TRUE(Sweep(outlines, again));
+  ASSERT_EQ(again.points.GetCount(), result.points.GetCount());
+  EXPECT_EQ(std::memcmp(again.points.GetFirst(), result.points.GetFirst(), sizeof(Vector2d) * result.points.GetCount()),
+            0);
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomOutlines, SweepOracleTest, ::testing::Range(1u, 13u));
+
+struct FixedCase {
+  const char* name;
+  std::vector<Outline> outlines;
+  std::vector<Vector2d> points;                       // expected within 1e-5, in order
+  std::vector<std::tuple<Int, Int, Int, Int>> pairs;  // segment pair, then outline pair; empty: not checked
+};
+
+class SweepFixedTest : public ::testing::TestWithParam<FixedCase> {};
+
+TEST_P(SweepFixedTest, FindsTheExpectedCrossings) {
+  const FixedCase& c = GetParam();
+  SweepResult result;
+  ASSERT_TRUE(Sweep(c.outlines, result));
+  ASSERT_EQ(static_cast<size_t>(result.points.GetCount()), c.points.size());
+  for (size_t k = 0; k < c.points.size(); ++k) {
+    EXPECT_NEAR(result.points[k].x, c.points[k].x, 1e-5) << k;
+    EXPECT_NEAR(result.points[k].y, c.points[k].y, 1e-5) << k;
+    if (c.pairs.empty()) continue;
+    EXPECT_EQ(std::make_tuple(result.segments[k].first, result.segments[k].second, result.outlines[k].first,
+                              result.outlines[k].second),
+              c.pairs[k]);
+  }
+}
+
+// The degenerate rows are resolved by the jitter: near the degenerate point the outlines pass straight
+// through it, so every small displacement gives the same crossings.
+INSTANTIATE_TEST_SUITE_P(Cases, SweepFixedTest,
+                         ::testing::Values(
+                             // With the first seed the vertex (1, 3) lands slightly left of (1, 1), so the segment
+                             // between them starts at (1, 3) and meets the hypotenuse of the first triangle from above.
+                             FixedCase{"TwoTriangles",
+                                       {{{0, 0}, {3, 0}, {0, 3}}, {{1, 1}, {3, 1}, {1, 3}}},
+                                       {{1, 2}, {2, 1}},
+                                       {{1, 2, 0, 1}, {0, 1, 1, 0}}},
+                             FixedCase{"BowTie", {{{0, 0}, {2, 2}, {2, 0}, {0, 2}}}, {{1, 1}}, {{0, 2, 0, 0}}},
+                             FixedCase{"Convex", {{{0, 0}, {4, 0}, {5, 3}, {2, 5}, {-1, 3}}}, {}, {}},
+                             // Consecutive segments share a vertex, which is not a crossing, even where they fold back.
+                             FixedCase{"FoldedBack", {{{0, 0}, {4, 0}, {1, 0.001}, {0, 3}}}, {}, {}},
+                             FixedCase{"VertexOnOtherSegment",
+                                       {{{0, 0}, {4, 0}, {2, 4}}, {{2, -2}, {2, 0}, {2, 2}, {6, 2}, {6, -2}}},
+                                       {{2, 0}, {3, 2}},
+                                       {}},
+                             FixedCase{"CrossingThroughVertex",
+                                       {{{0, 0}, {4, 4}, {4, 0}, {0, 4}}, {{-1, 2}, {2, 2}, {5, 2}, {5, -1}, {-1, -1}}},
+                                       {{0, 2}, {2, 2}, {2, 2}, {2, 2}, {4, 2}},
+                                       {}},
+                             FixedCase{"DuplicatedVertex",
+                                       {{{-4, 0}, {0, 0}, {4, 0}, {0, 10}}, {{-0.5, -4}, {0, 0}, {0.5, 4}, {6, -4}}},
+                                       {{0, 0}, {3.25, 0}},
+                                       {}}),
+                         [](const ::testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
+
+// The first run's jitter of a vertex, as the sweep's generator draws it.
+Vector2d FirstRunJitter(Int index) {
+  UInt32 state = 69069u + 1u;
+  Float draws[2];
+  for (Int draw = 0; draw <= 2 * index + 1; ++draw) {
+    state = state * 69069u + 1u;
+    draws[draw % 2] = std::ldexp(static_cast<Float>(state), -32);
+  }
+  return {(2 * draws[0] - 1) * 1e-6, (2 * draws[1] - 1) * 1e-6};
+}
+
+// Where the first run's jitter lands `index` exactly on `target` jittered as vertex `targetIndex`.
+Float Colliding(Float target, Float targetJitter, Float jitter) {
+  const Float landing = target + targetJitter;
+  Float value = landing - jitter;
+  for (int step = 0; step < 16 && value + jitter != landing; ++step)
+    value = std::nextafter(value, value + jitter < landing ? 1e300 : -1e300);
+  return value;
+}
+
+// The row DuplicatedVertex moved by (8, 8), where the coordinates and their jittered values share one
+// binade, so that a vertex can be placed exactly where the first run moves another one.
+TEST(SweepRetryTest, AVertexThatTheFirstJitterDuplicatesIsResolvedByTheNextRun) {
+  const Vector2d targetJitter = FirstRunJitter(1);
+  const Vector2d jitter = FirstRunJitter(5);
+  const Vector2d colliding{Colliding(8, targetJitter.x, jitter.x), Colliding(8, targetJitter.y, jitter.y)};
+  ASSERT_EQ(colliding.x + jitter.x, 8 + targetJitter.x);
+  ASSERT_EQ(colliding.y + jitter.y, 8 + targetJitter.y);
+  SweepResult result;
+  ASSERT_TRUE(Sweep({{{4, 8}, {8, 8}, {12, 8}, {8, 18}}, {{7.5, 4}, colliding, {8.5, 12}, {14, 4}}}, result));
+  ASSERT_EQ(result.points.GetCount(), 2);
+  EXPECT_NEAR(result.points[0].x, 8, 1e-5);
+  EXPECT_NEAR(result.points[1].x, 11.25, 1e-5);
+}
+
+struct ErrorCase {
+  const char* name;
+  std::vector<Outline> outlines;
+  Id errorClass;
+  const char* message;
+};
+
+class SweepErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(SweepErrorTest, FailsWithTheStatedError) {
+  const ErrorCase& c = GetParam();
+  SweepResult result;
+  const Result<void> outcome = Sweep(c.outlines, result);
+  ASSERT_FALSE(outcome);
+  EXPECT_TRUE(outcome.GetError().Is(c.errorClass));
+  EXPECT_EQ(outcome.GetError().Message(), c.message);
+}
+
+constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
+constexpr Float inf = std::numeric_limits<Float>::infinity();
+// At 2^44 a coordinate's resolution is far coarser than the jitter, which then moves nothing: every
+// run meets the same degenerate configuration.
+constexpr Float far = 17592186044416.0;
+Outline Far(std::initializer_list<Vector2d> points) {
+  Outline outline;
+  for (const Vector2d& p : points) outline.push_back({far + p.x * 4096, far + p.y * 4096});
+  return outline;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SweepErrorTest,
+    ::testing::Values(
+        ErrorCase{"NoOutlines", {}, IllegalArgumentError, "Init: No input outlines."},
+        ErrorCase{"TwoPoints", {{{0, 0}, {1, 1}}}, IllegalArgumentError, "Init: Input outline has less than 3 points."},
+        ErrorCase{"DuplicatedVertex",
+                  {Far({{0, 0}, {4, 0}, {2, 2}, {4, 4}, {2, 2}, {0, 4}})},
+                  IllegalArgumentError,
+                  "Init: (Self-)intersection by a vertex or duplicated vertex in some outline."},
+        ErrorCase{"CrossingOnVertex",
+                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{2, 2}, {3, 2.5}, {3, 1.5}})},
+                  IllegalArgumentError,
+                  "Init: A new intersection point coincides with an existing outline point."},
+        ErrorCase{"ThreeSegmentsThroughOnePoint",
+                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{-1, 2}, {5, 2}, {2, 10}})},
+                  IllegalArgumentError,
+                  "Init: A new intersection point coincides with an existing intersection point."},
+        ErrorCase{"FoldedOntoItself",
+                  {Far({{0, 0}, {4, 0}, {2, 0}, {2, 4}})},
+                  IllegalArgumentError,
+                  "Init: Endpoint of one segment is too close to another segment, unsupported case."},
+        // Without a finite orientation the order of two segments has no sign.
+        ErrorCase{"UnorderedAdjacentSegments",
+                  {{{0, 0}, {1, nan}, {2, 0}}},
+                  IllegalStateError,
+                  "Init: Two adjacent outline segments overlap or nearly overlap."},
+        ErrorCase{"UnorderedVertex",
+                  {{{0, 0}, {nan, 1}, {2, 0}}},
+                  IllegalStateError,
+                  "Init: Sweep line status misses a segment."},
+        ErrorCase{"UnorderedSegmentAtAnother",
+                  {{{0, 0}, {2, 0}, {1, nan}, {1, 2}}},
+                  IllegalArgumentError,
+                  "Init: Endpoint of one segment is too close to another segment, unsupported case."}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+TEST(SweepErrorTest, RejectsUndefinedOutlinesAndIdenticalSegments) {
+  OutlinesIntersections2D sweep;
+  const Block<const Vector2d> undefined[] = {{nullptr, 3}};
+  const Result<void> outcome = sweep.Init({undefined, 1});
+  ASSERT_FALSE(outcome);
+  EXPECT_EQ(outcome.GetError().Message(), "Init: Input outline is undefined.");
+  const Result<COMPARERESULT> order = sweep.Compare(SegmentKey{0, 1}, SegmentKey{0, 1});
+  ASSERT_FALSE(order);
+  EXPECT_TRUE(order.GetError().Is(IllegalArgumentError));
+  EXPECT_EQ(order.GetError().Message(), "Init: Segments are identical.");
+}
+
+}  // namespace
+}  // namespace zemox
