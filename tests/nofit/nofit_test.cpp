@@ -427,6 +427,28 @@ INSTANTIATE_TEST_SUITE_P(
                     NonConvexCase{"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500})}),
     [](const testing::TestParamInfo<NonConvexCase>& info) { return std::string(info.param.name); });
 
+// An orbit that can neither move nor close gives the box of the touching positions,
+// [min A - max B, max A - min B]: for a collapsed A exactly the positions where B covers that point.
+// The sum of the two boxes ([3, 4] x [3, 4] and [0, 1] x [0, 1] below) contains none of them.
+TEST(SlidingNoFitTest, AnOrbitThatCannotCloseGivesTheBoxOfTouchingPositions) {
+  const Loop square = {{3, 3}, {3, 4}, {4, 4}, {4, 3}};
+  const Loop point = {{0, 0}, {0, 0}, {0, 0}}, counterClockwise = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const struct {
+    Loop a;
+    Bool relativeBToA;
+    Loop expected;
+  } cases[] = {
+      {point, true, {{-4, -4}, {-4, -3}, {-3, -3}, {-3, -4}}},
+      {point, false, {{3, 3}, {3, 4}, {4, 4}, {4, 3}}},
+      {counterClockwise, true, {{-4, -4}, {-4, -2}, {-2, -2}, {-2, -4}}},
+      {counterClockwise, false, {{2, 2}, {2, 4}, {4, 4}, {4, 2}}},
+  };
+  for (const auto& c : cases) {
+    const Loop box = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(square), c.relativeBToA));
+    EXPECT_EQ(Print(box), Print(c.expected));
+  }
+}
+
 // ---- Inner-fit polygon ----
 
 // The inner-fit polygon of a part in the sheet [0, size]: the rectangle of the positions that keep its
