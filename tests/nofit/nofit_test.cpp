@@ -419,12 +419,29 @@ const Loop comb = Reversed({{0, 0},
                             {0, 4}});
 const Loop tooth = Reversed({{0, 0}, {1.5, 0}, {1.5, 2.5}, {0, 2.5}});
 const Loop arrow = Reversed({{0, 0}, {4, 2}, {0, 4}, {1.5, 2}});
+
+// Clockwise star-shaped loop: sorted random angles, radii between 60 and 100 percent of `radius`.
+Loop RandomStar(unsigned seed, int count, Float radius) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<Float> unit(0.0, 1.0);
+  std::vector<Float> angles(count);
+  for (Float& angle : angles) angle = 2.0 * M_PI * unit(random);
+  std::sort(angles.begin(), angles.end(), std::greater<>());
+  Loop loop;
+  for (const Float angle : angles) {
+    const Float distance = radius * (0.6 + 0.4 * unit(random));
+    loop.push_back({distance * std::cos(angle), distance * std::sin(angle)});
+  }
+  return loop;
+}
 INSTANTIATE_TEST_SUITE_P(
     Shapes, SlidingNoFitTouchTest,
     testing::Values(NonConvexCase{"LAroundL", lShape, lShape}, NonConvexCase{"SquareAroundL", lShape, tooth},
                     NonConvexCase{"ToothIntoComb", comb, tooth}, NonConvexCase{"CombAroundComb", comb, comb},
                     NonConvexCase{"ArrowAroundComb", comb, arrow},
-                    NonConvexCase{"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500})}),
+                    NonConvexCase{"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500})},
+                    NonConvexCase{"Stars", RandomStar(1, 20, 100.0), RandomStar(2, 40, 60.0)},
+                    NonConvexCase{"StarAroundComb", comb, RandomStar(3, 12, 2.0)}),
     [](const testing::TestParamInfo<NonConvexCase>& info) { return std::string(info.param.name); });
 
 // An orbit that can neither move nor close gives the box of the touching positions,
