@@ -316,10 +316,10 @@ class GeometryUtilsImpl {
 
   // No-fit polygon of two convex loops by merging their edge vectors by angle: with relativeBToA the
   // positions of B's origin at which B touches A (A + (-B)), otherwise its point reflection, the
-  // positions of A's origin around B. Clockwise, starting at its lowest vertex (the leftmost of a
-  // bottom run). Vertices from parallel edges are merged with the clean-up's tolerances (1e-4).
-  // IllegalStateError "Invalid starting indices" when the points of a loop all lie on one horizontal
-  // line. Counter-clockwise input is not converted.
+  // positions of A's origin around B. Clockwise, starting at the vertex after its lowest-leftmost one.
+  // Vertices from parallel edges are merged with the clean-up's tolerances (1e-4). IllegalStateError
+  // "Invalid starting indices" when the points of a loop all lie on one horizontal line.
+  // Counter-clockwise input is not converted.
   static Result<BaseArray<Vector2d>> CalculateNoFitPolygonForConvex(Block<const Vector2d> outlinePointsA,
                                                                     Block<const Vector2d> outlinePointsB,
                                                                     Bool relativeBToA);
@@ -329,10 +329,12 @@ class GeometryUtilsImpl {
                                                                     const Matrix2d& transformA,
                                                                     const Matrix2d& transformB, Bool relativeBToA);
   // No-fit polygon of general loops, traced by orbiting B around A while each move is cut short where
-  // a vertex meets an edge. Contacts are found with absolute tolerances in scene units (edge and move
-  // parameters within 1e-5, parallel moves with a cross product up to 1e-5, positions within 1e-3 are
-  // one); the loop is cleaned and starts at its leftmost vertex. An orbit that does not close gives
-  // the box of all touching positions. relativeBToA as for the convex variant.
+  // a vertex meets an edge. Contacts are found with absolute tolerances in scene units: edge and move
+  // parameters snap to their ends within 1e-5, a move with a cross product up to 1e-5 with an edge is
+  // parallel to it, moves of 1e-6 or less add no vertex, and a position within 1e-3 of an earlier one
+  // closes the loop. The loop is cleaned and starts at its leftmost vertex. An orbit that neither
+  // closes nor comes back near an earlier position gives the box of the touching positions,
+  // [min A - max B, max A - min B]. relativeBToA as for the convex variant.
   static Result<BaseArray<Vector2d>> CalculateNoFitPolygonUsingSliding(Block<const Vector2d> outlinePointsA,
                                                                        Block<const Vector2d> outlinePointsB,
                                                                        Bool relativeBToA);

@@ -201,7 +201,8 @@ class Orbit {
         }
         const Vector2d edgeA = a_[Next(state.a, nA)] - a_[state.a];
         const Vector2d edgeB = b_[state.b] - b_[Next(state.b, nB)];
-        // Slide along the edge that turns less clockwise, so that neither loop enters the other.
+        // Of the two directions leaving the contact, the one further counter-clockwise keeps B outside
+        // A (inside a counter-clockwise container); along the other B would cut into A.
         state.alongB = GeometryUtilsImpl::GetAngle2D(edgeA, edgeB) < 0.0;
         state.translation = state.alongB ? edgeB : edgeA;
       }
@@ -224,8 +225,8 @@ class Orbit {
   }
 
  private:
-  // The leading edges of a loop moving along `direction` face it: the direction points to their
-  // outer side (left of a clockwise loop's edge, right of a counter-clockwise container's).
+  // An edge leads a move along `direction` when the direction points to its left, the outer side of a
+  // clockwise loop's edge; the edges that face a move are those that lead the opposite move.
   static Bool Leads(Block<const Vector2d> loop, Int edge, const Vector2d& direction) {
     return Cross(loop[Next(edge, loop.GetCount())] - loop[edge], direction) > 0.0;
   }
