@@ -380,6 +380,11 @@ TEST(SlidingNoFitTest, ConvexPairsAgreeWithTheConvexVariant) {
       const Loop sliding = Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), relative));
       ASSERT_TRUE(SameLoop(sliding, convex, 1e-7)) << round << "\n" << Print(sliding) << "\n" << Print(convex);
     }
+    // A half turn of B about (3, 5) keeps it clockwise and convex.
+    const Matrix2d halfTurn{{3, 5}, {-1, 0}, {0, -1}};
+    ASSERT_TRUE(SameLoop(Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), {}, halfTurn, true)),
+                         Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, halfTurn, true)), 1e-7))
+        << round;
   }
 }
 
