@@ -1,5 +1,6 @@
 #pragma once
 
+#include "geom/geometrytypes.h"
 #include "geom/geometryutils.h"
 #include "zemox/basearray.h"
 #include "zemox/block.h"
@@ -308,6 +309,46 @@ class GeometryUtilsImpl {
   // geometry") for straight, spike or duplicate vertices; IllegalStateError "Failed to decompose
   // concavity" when no piece can be cut.
   static Result<BaseArray<BaseArray<Int>>> CalculateConvexDecomposition2D(Block<const Vector2d> outlinePoints);
+
+  // ---- No-fit and inner-fit polygons for 2D packing ----
+  // The loops to place are clockwise (x right, y up); a loop's reference point is its coordinate origin.
+  // All fail with IllegalArgumentError (no message) for a loop of fewer than 3 points and with out of memory.
+
+  // No-fit polygon of two convex loops by merging their edge vectors by angle: with relativeBToA the
+  // positions of B's origin at which B touches A (A + (-B)), otherwise its point reflection, the
+  // positions of A's origin around B. Clockwise, starting at the vertex after its lowest-leftmost one.
+  // Vertices from parallel edges are merged with the clean-up's tolerances (1e-4). IllegalStateError
+  // "Invalid starting indices" when the points of a loop all lie on one horizontal line.
+  // Counter-clockwise input is not converted.
+  static Result<BaseArray<Vector2d>> CalculateNoFitPolygonForConvex(Block<const Vector2d> outlinePointsA,
+                                                                    Block<const Vector2d> outlinePointsB,
+                                                                    Bool relativeBToA);
+  // The same for the loops mapped through transformA and transformB.
+  static Result<BaseArray<Vector2d>> CalculateNoFitPolygonForConvex(Block<const Vector2d> outlinePointsA,
+                                                                    Block<const Vector2d> outlinePointsB,
+                                                                    const Matrix2d& transformA,
+                                                                    const Matrix2d& transformB, Bool relativeBToA);
+  // No-fit polygon of general loops, traced by orbiting B around A while each move is cut short where
+  // a vertex meets an edge. Contacts are found with absolute tolerances in scene units: edge and move
+  // parameters snap to their ends within 1e-5, a move with a cross product up to 1e-5 with an edge is
+  // parallel to it, moves of 1e-6 or less add no vertex, and a position within 1e-3 of an earlier one
+  // closes the loop. The loop is cleaned and starts at its leftmost vertex. An orbit that neither
+  // closes nor comes back near an earlier position gives the box of the touching positions,
+  // [min A - max B, max A - min B]. relativeBToA as for the convex variant.
+  static Result<BaseArray<Vector2d>> CalculateNoFitPolygonUsingSliding(Block<const Vector2d> outlinePointsA,
+                                                                       Block<const Vector2d> outlinePointsB,
+                                                                       Bool relativeBToA);
+  // The same for the loops mapped through transformA and transformB.
+  static Result<BaseArray<Vector2d>> CalculateNoFitPolygonUsingSliding(Block<const Vector2d> outlinePointsA,
+                                                                       Block<const Vector2d> outlinePointsB,
+                                                                       const Matrix2d& transformA,
+                                                                       const Matrix2d& transformB, Bool relativeBToA);
+  // Positions of B's origin at which B lies inside the counter-clockwise container A, touching its
+  // boundary, traced as for the sliding no-fit polygon (same tolerances). Empty when B's box does not
+  // fit A's, when no trial position near the centre holds all of B inside A, or when the orbit does
+  // not close.
+  static Result<BaseArray<Vector2d>> CalculateInnerFitPolygonUsingSliding(Block<const Vector2d> outlinePointsCcwA,
+                                                                          Block<const Vector2d> outlinePointsB);
 };
 
 }  // namespace zemox

@@ -12,4 +12,13 @@ struct Box3D {
   Vector max{-DBL_MAX, -DBL_MAX, -DBL_MAX};
 };
 
+// 2D affine transform: a point p maps to offset + p.x * xAxis + p.y * yAxis. The default is the identity.
+struct Matrix2d {
+  Vector2d offset;
+  Vector2d xAxis{1.0, 0.0};
+  Vector2d yAxis{0.0, 1.0};
+
+  Vector2d Transform(const Vector2d& point) const { return offset + xAxis * point.x + yAxis * point.y; }
+};
+
 }  // namespace zemox

@@ -1,0 +1,671 @@
+// No-fit and inner-fit polygons against independent computations: the convex no-fit polygon against
+// the hull of all vertex differences, the sliding ones by placing the pieces (overlap areas from
+// triangulations clipped triangle by triangle, gaps from vertex-edge distances), and the real pieces
+// of the public nesting instances.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "exactpredicates2d_impl.h"
+#include "geometryutils_impl.h"
+#include "zemox/memory.h"
+
+namespace zemox {
+namespace {
+
+using Loop = std::vector<Vector2d>;
+using G = GeometryUtilsImpl;
+
+Block<const Vector2d> View(const Loop& loop) { return {loop.data(), static_cast<Int>(loop.size())}; }
+Loop ToLoop(const BaseArray<Vector2d>& array) { return Loop(array.begin(), array.end()); }
+
+Loop Reversed(Loop loop) {
+  std::reverse(loop.begin(), loop.end());
+  return loop;
+}
+
+Loop Moved(const Loop& loop, const Vector2d& offset) {
+  Loop moved;
+  for (const Vector2d& point : loop) moved.push_back(point + offset);
+  return moved;
+}
+
+Loop Reflected(const Loop& loop) {
+  Loop reflected;
+  for (const Vector2d& point : loop) reflected.push_back(point * -1.0);
+  return reflected;
+}
+
+Loop Solved(Result<BaseArray<Vector2d>> result) {
+  EXPECT_TRUE(result) << result.GetError().Message();
+  return result ? ToLoop(result.Value()) : Loop{};
+}
+
+Bool SameLoop(const Loop& actual, const Loop& expected, Float tolerance) {
+  return G::AreLoopsEqualToWithinTolerance(View(actual), View(expected), true, false, tolerance);
+}
+
+std::string Print(const Loop& loop) {
+  std::ostringstream text;
+  text.precision(17);
+  for (const Vector2d& point : loop) text << "(" << point.x << ", " << point.y << ") ";
+  return text.str();
+}
+
+// Andrew's monotone chain, returned clockwise: the strict hull of the points.
+Loop ClockwiseHull(Loop points) {
+  std::sort(points.begin(), points.end(),
+            [](const Vector2d& a, const Vector2d& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+  const auto turn = [](const Vector2d& o, const Vector2d& a, const Vector2d& b) { return Cross(a - o, b - o); };
+  Loop hull(2 * points.size());
+  size_t k = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+    hull[k++] = points[i];
+  }
+  for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+    hull[k++] = points[i];
+  }
+  hull.resize(k - 1);
+  return Reversed(hull);
+}
+
+// The Minkowski sum A + (-B) of convex loops: the hull of every difference of their vertices.
+Loop MinkowskiDifference(const Loop& a, const Loop& b) {
+  Loop differences;
+  for (const Vector2d& p : a)
+    for (const Vector2d& q : b) differences.push_back(p - q);
+  return ClockwiseHull(differences);
+}
+
+// A clockwise convex loop of `count` integer points on an ellipse around `centre`.
+Loop RandomConvex(std::mt19937_64& random, int count, const Vector2d& centre) {
+  std::uniform_real_distribution<Float> unit(0.0, 1.0);
+  Loop points;
+  const Float rx = 20.0 + 200.0 * unit(random), ry = 20.0 + 200.0 * unit(random);
+  for (int i = 0; i < count; ++i) {
+    const Float angle = 2.0 * M_PI * unit(random);
+    points.push_back({std::round(centre.x + rx * std::cos(angle)), std::round(centre.y + ry * std::sin(angle))});
+  }
+  return ClockwiseHull(points);
+}
+
+Float ShoelaceArea(const Vector2d* points, size_t count) {
+  Float twice = 0.0;
+  for (size_t i = 0; i < count; ++i) twice += Cross(points[i], points[(i + 1) % count]);
+  return twice / 2.0;
+}
+
+using Triangle = std::array<Vector2d, 3>;
+
+// Ear clipping of a simple loop into counter-clockwise triangles; straight vertices are dropped.
+std::vector<Triangle> Triangulate(Loop loop) {
+  if (ShoelaceArea(loop.data(), loop.size()) < 0.0) loop = Reversed(loop);
+  std::vector<Triangle> triangles;
+  for (Bool cut = true; cut && loop.size() > 3;) {
+    cut = false;
+    for (size_t i = 0, n = loop.size(); i < n && !cut; ++i) {
+      const Vector2d p = loop[(i + n - 1) % n], v = loop[i], q = loop[(i + 1) % n];
+      const Float turn = Cross(v - p, q - v);
+      if (turn < 0.0) continue;
+      Bool empty = true;
+      for (const Vector2d& w : loop)
+        if (!(w == p || w == v || w == q) && Cross(v - p, w - p) >= 0.0 && Cross(q - v, w - v) >= 0.0 &&
+            Cross(p - q, w - q) >= 0.0)
+          empty = false;
+      if (turn > 0.0 && !empty) continue;
+      if (turn > 0.0) triangles.push_back({p, v, q});
+      loop.erase(loop.begin() + i);
+      cut = true;
+    }
+  }
+  if (loop.size() == 3) triangles.push_back({loop[0], loop[1], loop[2]});
+  return triangles;
+}
+
+// Area shared by two counter-clockwise triangles: one clipped by the half-planes of the other.
+Float SharedArea(const Triangle& subject, const Triangle& clip) {
+  std::array<Vector2d, 9> polygon, clipped;
+  size_t count = 3;
+  std::copy(subject.begin(), subject.end(), polygon.begin());
+  for (int e = 0; e < 3 && count > 0; ++e) {
+    const Vector2d a = clip[e], direction = clip[(e + 1) % 3] - a;
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const Vector2d current = polygon[i], next = polygon[(i + 1) % count];
+      const Float sideCurrent = Cross(direction, current - a), sideNext = Cross(direction, next - a);
+      if (sideCurrent >= 0.0) clipped[kept++] = current;
+      if ((sideCurrent >= 0.0) != (sideNext >= 0.0))
+        clipped[kept++] = current + (next - current) * (sideCurrent / (sideCurrent - sideNext));
+    }
+    polygon = clipped;
+    count = kept;
+  }
+  return count < 3 ? 0.0 : ShoelaceArea(polygon.data(), count);
+}
+
+Float SegmentDistance(const Vector2d& point, const Vector2d& a, const Vector2d& b) {
+  const Vector2d d = b - a;
+  const Float t = std::clamp(Dot(point - a, d) / Dot(d, d), 0.0, 1.0);
+  const Vector2d gap = point - (a + d * t);
+  return std::hypot(gap.x, gap.y);
+}
+
+// The least distance from a vertex of one loop to an edge of the other.
+Float Gap(const Loop& a, const Loop& b) {
+  Float gap = INFINITY;
+  for (const auto& [vertices, edges] : {std::pair{&a, &b}, std::pair{&b, &a}})
+    for (const Vector2d& v : *vertices)
+      for (size_t i = 0; i < edges->size(); ++i)
+        gap = std::min(gap, SegmentDistance(v, (*edges)[i], (*edges)[(i + 1) % edges->size()]));
+  return gap;
+}
+
+Float Diagonal(const Loop& a, const Loop& b) {
+  Vector2d low{1e300, 1e300}, high{-1e300, -1e300};
+  for (const Loop* loop : {&a, &b})
+    for (const Vector2d& p : *loop) {
+      low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+    }
+  return std::hypot(high.x - low.x, high.y - low.y);
+}
+
+// How two placed loops lie: the area they share and the gap between them.
+struct Placement {
+  Float overlap = 0.0;
+  Float gap = 0.0;
+};
+
+Placement Place(const Loop& a, const Loop& b) {
+  Float overlap = 0.0;
+  const std::vector<Triangle> trianglesB = Triangulate(b);
+  for (const Triangle& ta : Triangulate(a))
+    for (const Triangle& tb : trianglesB) overlap += SharedArea(ta, tb);
+  return {overlap, Gap(a, b)};
+}
+
+// Tolerance of touching: 1e-9 of the pieces' extent; overlap up to a sliver that thin along it.
+struct Touch {
+  Float distance;
+  Float area;
+};
+Touch TouchTolerance(const Loop& a, const Loop& b) {
+  const Float diagonal = Diagonal(a, b);
+  return {1e-9 * diagonal, 1e-9 * diagonal * diagonal};
+}
+
+// Every vertex of the no-fit polygon places B against A: touching, not overlapping. Describes the
+// first vertex that does not; empty when all do.
+std::string NotTouching(const Loop& a, const Loop& b, const Loop& noFit) {
+  const Touch tolerance = TouchTolerance(a, b);
+  for (size_t i = 0; i < noFit.size(); ++i) {
+    const Placement placed = Place(a, Moved(b, noFit[i]));
+    if (placed.overlap <= tolerance.area && placed.gap <= tolerance.distance) continue;
+    std::ostringstream text;
+    text << "vertex " << i << " overlaps by " << placed.overlap << ", gap " << placed.gap << " in " << Print(noFit);
+    return text.str();
+  }
+  return {};
+}
+
+// Edge midpoints of the clockwise no-fit polygon moved a little to its inside place B into A.
+int FirstEdgeWithoutOverlapInside(const Loop& a, const Loop& b, const Loop& noFit) {
+  const Touch tolerance = TouchTolerance(a, b);
+  const Float step = 1e-4 * Diagonal(a, b);
+  for (size_t i = 0; i < noFit.size(); ++i) {
+    const Vector2d p = noFit[i], q = noFit[(i + 1) % noFit.size()], d = q - p;
+    const Vector2d inward = Vector2d{d.y, -d.x} * (step / std::hypot(d.x, d.y));
+    if (Place(a, Moved(b, (p + q) * 0.5 + inward)).overlap <= tolerance.area) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Every vertex of the inner-fit polygon places B inside the container, touching its boundary: all of
+// B's area is shared with the container, and its vertices are inside or on the boundary.
+int FirstVertexNotInside(const Loop& container, const Loop& part, const Loop& innerFit) {
+  const Touch tolerance = TouchTolerance(container, part);
+  const Float partArea = std::fabs(ShoelaceArea(part.data(), part.size()));
+  for (size_t i = 0; i < innerFit.size(); ++i) {
+    const Loop placed = Moved(part, innerFit[i]);
+    const Placement placement = Place(container, placed);
+    Bool inside = partArea - placement.overlap <= tolerance.area && placement.gap <= tolerance.distance;
+    for (const Vector2d& point : placed)
+      inside = inside &&
+               (Gap(container, {point}) <= tolerance.distance || G::PointInOutlineRobust2D(point, View(container)));
+    if (!inside) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// ---- Convex no-fit polygon ----
+
+struct ExactCase {
+  const char* name;
+  Loop a, b;
+  Bool relativeBToA;
+  Loop expected;
+};
+
+class ConvexNoFitExactTest : public testing::TestWithParam<ExactCase> {};
+
+TEST_P(ConvexNoFitExactTest, GivesTheLoopInItsOrder) {
+  const ExactCase& c = GetParam();
+  const Loop result = Solved(G::CalculateNoFitPolygonForConvex(View(c.a), View(c.b), c.relativeBToA));
+  // Clockwise from the vertex after the lowest-leftmost one: the order is part of the answer.
+  EXPECT_EQ(Print(result), Print(c.expected));
+}
+
+const Loop triangle = {{0, 0}, {0, 1}, {1, 0}};
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvexNoFitExactTest,
+    testing::Values(
+        ExactCase{"TrianglesRelative", triangle, triangle, true, {{-1, 0}, {-1, 1}, {0, 1}, {1, 0}, {1, -1}, {0, -1}}},
+        ExactCase{
+            "TrianglesReflected", triangle, triangle, false, {{1, 0}, {1, -1}, {0, -1}, {-1, 0}, {-1, 1}, {0, 1}}},
+        // Parallel sides merge; bottom runs of both loops make the start the left end of the bottom side.
+        ExactCase{"Rectangles",
+                  {{0, 0}, {0, 2}, {3, 2}, {3, 0}},
+                  {{1, 1}, {1, 2}, {5, 2}, {5, 1}},
+                  true,
+                  {{-5, -2}, {-5, 1}, {2, 1}, {2, -2}}},
+        // B's top run starts at its left end but the chain must start at its right end.
+        ExactCase{"HorizontalRunsOfFiveVertices",
+                  {{0, 0}, {0, 2}, {2, 2}, {2, 0}, {1, 0}},
+                  {{0, 0}, {0, 1}, {1, 1}, {2, 1}, {2, 0}},
+                  true,
+                  {{-2, -1}, {-2, 2}, {2, 2}, {2, -1}}}),
+    [](const testing::TestParamInfo<ExactCase>& info) { return std::string(info.param.name); });
+
+TEST(ConvexNoFitTest, RandomPairsEqualTheMinkowskiDifferenceThroughAnyTransform) {
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<int> count(3, 14);
+  for (int round = 0; round < 200; ++round) {
+    const Loop a = RandomConvex(random, count(random), {0, 0});
+    const Loop b = RandomConvex(random, count(random), {round * 10.0, -500});
+    for (const Bool relative : {true, false}) {
+      const Loop expected = relative ? MinkowskiDifference(a, b) : MinkowskiDifference(b, a);
+      const Loop plain = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), relative));
+      ASSERT_TRUE(SameLoop(plain, expected, 1e-8)) << round << "\n" << Print(plain) << "\n" << Print(expected);
+      ASSERT_EQ(Print(Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, {}, relative))), Print(plain));
+      // B moved by t: B's origin touches A at positions moved by -t; A's origin around B by +t.
+      const Vector2d t{31.0, -17.0};
+      const Loop moved = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, {t, {1, 0}, {0, 1}}, relative));
+      ASSERT_TRUE(SameLoop(moved, Moved(plain, relative ? t * -1.0 : t), 1e-8)) << round;
+    }
+    // A quarter turn of A (x axis to +y, y axis to -x) keeps it clockwise.
+    const Matrix2d quarterTurn{{5, 7}, {0, 1}, {-1, 0}};
+    Loop turned;
+    for (const Vector2d& p : a) turned.push_back(quarterTurn.Transform(p));
+    const Loop viaTransform = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), quarterTurn, {}, true));
+    ASSERT_TRUE(SameLoop(viaTransform, MinkowskiDifference(turned, b), 1e-8)) << round;
+  }
+}
+
+// ---- Errors and allocation failures, for every function ----
+
+// Each function on two clockwise loops; the inner fit takes A reversed as its container, and the
+// transforms move both loops.
+using NoFitFunction = std::function<Result<BaseArray<Vector2d>>(const Loop&, const Loop&)>;
+const Matrix2d shifted{{1, 1}, {1, 0}, {0, 1}};
+const NoFitFunction everyFunction[] = {
+    [](const Loop& a, const Loop& b) { return G::CalculateNoFitPolygonForConvex(View(a), View(b), true); },
+    [](const Loop& a, const Loop& b) {
+      return G::CalculateNoFitPolygonForConvex(View(a), View(b), shifted, {}, false);
+    },
+    [](const Loop& a, const Loop& b) { return G::CalculateNoFitPolygonUsingSliding(View(a), View(b), true); },
+    [](const Loop& a, const Loop& b) {
+      return G::CalculateNoFitPolygonUsingSliding(View(a), View(b), {}, shifted, false);
+    },
+    [](const Loop& a, const Loop& b) { return G::CalculateInnerFitPolygonUsingSliding(View(Reversed(a)), View(b)); },
+};
+
+TEST(NoFitTest, LoopsOfFewerThanThreePointsAreRefusedWithoutMessage) {
+  const Loop square = {{0, 0}, {0, 1}, {1, 1}, {1, 0}}, segment = {{0, 0}, {1, 1}};
+  for (size_t f = 0; f < std::size(everyFunction); ++f)
+    for (const auto& [a, b] : {std::pair{segment, square}, std::pair{square, segment}, std::pair{Loop{}, square}}) {
+      const Result<BaseArray<Vector2d>> result = everyFunction[f](a, b);
+      ASSERT_FALSE(result) << f;
+      EXPECT_TRUE(result.GetError().Is(IllegalArgumentError)) << f;
+      EXPECT_EQ(result.GetError().Message(), "") << f;
+    }
+}
+
+TEST(NoFitTest, AllocationFailuresAreReported) {
+  const Loop square = {{0, 0}, {0, 8}, {8, 8}, {8, 0}}, tooth = {{0, 0}, {0, 2.5}, {1.5, 2.5}, {1.5, 0}};
+  for (size_t f = 0; f < std::size(everyFunction); ++f)
+    for (Int k = 1;; ++k) {
+      FailAllocationAfter(k);
+      const Result<BaseArray<Vector2d>> result = everyFunction[f](square, tooth);
+      FailAllocationAfter(0);
+      if (result) break;
+      ASSERT_TRUE(result.GetError().Is(OutOfMemoryError)) << f << " " << k;
+    }
+}
+
+TEST(ConvexNoFitTest, ALoopOnOneHorizontalLineHasNoStartVertex) {
+  const Loop flat = {{0, 2}, {3, 2}, {1, 2}}, square = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+  for (const auto& [a, b] : {std::pair{flat, square}, std::pair{square, flat}}) {
+    const Result<BaseArray<Vector2d>> result = G::CalculateNoFitPolygonForConvex(View(a), View(b), true);
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.GetError().Is(IllegalStateError));
+    EXPECT_EQ(result.GetError().Message(), "Invalid starting indices");
+  }
+}
+
+// ---- Sliding no-fit polygon ----
+
+TEST(SlidingNoFitTest, ConvexPairsAgreeWithTheConvexVariant) {
+  std::mt19937_64 random(11);
+  std::uniform_int_distribution<int> count(3, 12);
+  for (int round = 0; round < 100; ++round) {
+    const Loop a = RandomConvex(random, count(random), {0, 0});
+    const Loop b = RandomConvex(random, count(random), {-300, 40});
+    for (const Bool relative : {true, false}) {
+      const Loop convex = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), relative));
+      const Loop sliding = Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), relative));
+      ASSERT_TRUE(SameLoop(sliding, convex, 1e-7)) << round << "\n" << Print(sliding) << "\n" << Print(convex);
+    }
+    // A half turn of B about (3, 5) keeps it clockwise and convex.
+    const Matrix2d halfTurn{{3, 5}, {-1, 0}, {0, -1}};
+    ASSERT_TRUE(SameLoop(Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), {}, halfTurn, true)),
+                         Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, halfTurn, true)), 1e-7))
+        << round;
+  }
+}
+
+struct NonConvexCase {
+  const char* name;
+  Loop a, b;  // clockwise
+  // Axis-parallel loops with coordinates exact in binary: every contact is exact.
+  Bool exactContacts = false;
+};
+
+class SlidingNoFitTouchTest : public testing::TestWithParam<NonConvexCase> {};
+
+TEST_P(SlidingNoFitTouchTest, VerticesTouchAndTheInsideOverlaps) {
+  const NonConvexCase& c = GetParam();
+  const Loop noFit = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), true));
+  ASSERT_GE(noFit.size(), 3u);
+  EXPECT_EQ(NotTouching(c.a, c.b, noFit), "");
+  for (size_t i = 0; i < noFit.size() && c.exactContacts; ++i) {
+    const Loop placed = Moved(c.b, noFit[i]);
+    EXPECT_TRUE(ExactPredicates2DImpl::OutlinesIntersectionTest(View(c.a), View(placed)).Value()) << i;
+  }
+  EXPECT_EQ(FirstEdgeWithoutOverlapInside(c.a, c.b, noFit), -1) << Print(noFit);
+  // A's origin around B is the point reflection, and the answer does not change from call to call.
+  const Loop reflected = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), false));
+  EXPECT_TRUE(SameLoop(reflected, Reflected(noFit), 1e-9)) << Print(reflected);
+  EXPECT_EQ(Print(Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), true))), Print(noFit));
+}
+
+const Loop lShape = Reversed({{0, 0}, {6, 0}, {6, 2}, {2, 2}, {2, 5}, {0, 5}});
+const Loop comb = Reversed({{0, 0},
+                            {9, 0},
+                            {9, 4},
+                            {8, 4},
+                            {8, 1},
+                            {6, 1},
+                            {6, 4},
+                            {5, 4},
+                            {5, 1},
+                            {3, 1},
+                            {3, 4},
+                            {2, 4},
+                            {2, 1},
+                            {1, 1},
+                            {1, 4},
+                            {0, 4}});
+const Loop tooth = Reversed({{0, 0}, {1.5, 0}, {1.5, 2.5}, {0, 2.5}});
+const Loop arrow = Reversed({{0, 0}, {4, 2}, {0, 4}, {1.5, 2}});
+
+// Clockwise star-shaped loop: sorted random angles, radii between 60 and 100 percent of `radius`.
+Loop RandomStar(unsigned seed, int count, Float radius) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<Float> unit(0.0, 1.0);
+  std::vector<Float> angles(count);
+  for (Float& angle : angles) angle = 2.0 * M_PI * unit(random);
+  std::sort(angles.begin(), angles.end(), std::greater<>());
+  Loop loop;
+  for (const Float angle : angles) {
+    const Float distance = radius * (0.6 + 0.4 * unit(random));
+    loop.push_back({distance * std::cos(angle), distance * std::sin(angle)});
+  }
+  return loop;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, SlidingNoFitTouchTest,
+    testing::Values(NonConvexCase{"LAroundL", lShape, lShape, true},
+                    NonConvexCase{"SquareAroundL", lShape, tooth, true},
+                    NonConvexCase{"ToothIntoComb", comb, tooth, true},
+                    NonConvexCase{"CombAroundComb", comb, comb, true}, NonConvexCase{"ArrowAroundComb", comb, arrow},
+                    NonConvexCase{"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500}), true},
+                    NonConvexCase{"Stars", RandomStar(1, 20, 100.0), RandomStar(2, 40, 60.0)},
+                    NonConvexCase{"StarAroundComb", comb, RandomStar(3, 12, 2.0)}),
+    [](const testing::TestParamInfo<NonConvexCase>& info) { return std::string(info.param.name); });
+
+// An orbit that can neither move nor close gives the box of the touching positions,
+// [min A - max B, max A - min B]: for a collapsed A exactly the positions where B covers that point.
+// The sum of the two boxes ([3, 4] x [3, 4] and [0, 1] x [0, 1] below) contains none of them.
+TEST(SlidingNoFitTest, AnOrbitThatCannotCloseGivesTheBoxOfTouchingPositions) {
+  const Loop square = {{3, 3}, {3, 4}, {4, 4}, {4, 3}};
+  const Loop point = {{0, 0}, {0, 0}, {0, 0}}, counterClockwise = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const struct {
+    Loop a;
+    Bool relativeBToA;
+    Loop expected;
+  } cases[] = {
+      {point, true, {{-4, -4}, {-4, -3}, {-3, -3}, {-3, -4}}},
+      {point, false, {{3, 3}, {3, 4}, {4, 4}, {4, 3}}},
+      {counterClockwise, true, {{-4, -4}, {-4, -2}, {-2, -2}, {-2, -4}}},
+      {counterClockwise, false, {{2, 2}, {2, 4}, {4, 4}, {4, 2}}},
+  };
+  for (const auto& c : cases) {
+    const Loop box = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(square), c.relativeBToA));
+    EXPECT_EQ(Print(box), Print(c.expected));
+  }
+}
+
+// ---- Inner-fit polygon ----
+
+// The inner-fit polygon of a part in the sheet [0, size]: the rectangle of the positions that keep its
+// box in the sheet, or nothing when its box is wider or higher.
+Loop RectangleOfPositions(const Vector2d& size, const Loop& part) {
+  Vector2d low{1e300, 1e300}, high{-1e300, -1e300};
+  for (const Vector2d& p : part) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+  }
+  if (high.x - low.x > size.x || high.y - low.y > size.y) return {};
+  const Vector2d from = Vector2d{0, 0} - low, to = size - high;
+  return {from, {from.x, to.y}, to, {to.x, from.y}};
+}
+
+Loop Sheet(const Vector2d& size) { return {{0, 0}, {size.x, 0}, size, {0, size.y}}; }
+
+// Empty exactly when the rectangle oracle is, otherwise equal to it and every vertex inside, touching.
+::testing::AssertionResult InnerFitInSheetIsRight(const Vector2d& size, const Loop& part) {
+  const Loop sheet = Sheet(size);
+  const Loop innerFit = Solved(G::CalculateInnerFitPolygonUsingSliding(View(sheet), View(part)));
+  const Loop expected = RectangleOfPositions(size, part);
+  if (expected.empty() != innerFit.empty() || (!expected.empty() && !SameLoop(innerFit, expected, 1e-9)))
+    return ::testing::AssertionFailure() << Print(innerFit) << " instead of " << Print(expected);
+  if (const int vertex = FirstVertexNotInside(sheet, part, innerFit); vertex >= 0)
+    return ::testing::AssertionFailure() << "vertex " << vertex << " of " << Print(innerFit);
+  return ::testing::AssertionSuccess();
+}
+
+TEST(InnerFitTest, PartsInARectangleGiveTheRectangleOfTheirPositions) {
+  std::mt19937_64 random(5);
+  for (int round = 0; round < 30; ++round) {
+    const Loop part = round % 3 == 0 ? Moved(lShape, {round * 1.0, 3}) : RandomConvex(random, 8, {round * 2.0, -1});
+    EXPECT_TRUE(InnerFitInSheetIsRight({400, 250}, part)) << round;
+  }
+  // The orbit closes at its start contact with B in the sheet's lower-right corner; dropping that
+  // last position as a repeat of the first (B against the right side) lost the corner.
+  EXPECT_TRUE(InnerFitInSheetIsRight({119, 60}, Reversed({{0, 0}, {9, 0}, {7, 5}, {2, 5}})));
+}
+
+TEST(InnerFitTest, PartsInANonConvexContainerStayInside) {
+  const Loop square = Reversed({{0, 0}, {0.8, 0}, {0.8, 0.8}, {0, 0.8}});
+  for (const Loop& part : {square, Moved(square, {-3, 7})}) {
+    const Loop innerFit = Solved(G::CalculateInnerFitPolygonUsingSliding(View(Reversed(lShape)), View(part)));
+    ASSERT_GE(innerFit.size(), 2u);
+    EXPECT_EQ(FirstVertexNotInside(Reversed(lShape), part, innerFit), -1) << Print(innerFit);
+  }
+}
+
+TEST(InnerFitTest, APartThatDoesNotFitGivesAnEmptyLoop) {
+  const Loop sheet = {{0, 0}, {10, 0}, {10, 5}, {0, 5}};
+  const std::pair<Loop, Loop> cases[] = {
+      {sheet, Reversed({{0, 0}, {11, 0}, {11, 1}, {0, 1}})},
+      {sheet, Reversed({{0, 0}, {1, 0}, {1, 6}, {0, 6}})},
+      // Within the box of the L, but wider than both of its arms: no trial position holds it.
+      {Reversed(lShape), Reversed({{0, 0}, {5, 0}, {5, 4}, {0, 4}})},
+  };
+  for (const auto& [container, part] : cases) {
+    const Loop innerFit = Solved(G::CalculateInnerFitPolygonUsingSliding(View(container), View(part)));
+    EXPECT_TRUE(innerFit.empty()) << Print(innerFit);
+  }
+}
+
+// ---- Real pieces ----
+
+// One instance of the nesting data: its pieces (counter-clockwise) with their allowed orientations in
+// degrees, and the strip height.
+struct Instance {
+  std::vector<Loop> pieces;
+  std::vector<std::vector<Float>> orientations;
+  Float stripHeight = 0.0;
+};
+
+// The numbers of the JSON array that follows `key` at or after `cursor`, nested arrays flattened;
+// the cursor moves past the array. Empty when the key does not occur again.
+std::vector<Float> NextArray(const std::string& text, const std::string& key, size_t& cursor) {
+  std::vector<Float> numbers;
+  cursor = text.find("\"" + key + "\"", cursor);
+  if (cursor == std::string::npos) return numbers;
+  cursor = text.find('[', cursor);
+  for (int depth = 0; cursor < text.size(); ++cursor) {
+    const char c = text[cursor];
+    if (c == '[') ++depth;
+    if (c == ']' && --depth == 0) break;
+    if (c == '-' || (c >= '0' && c <= '9')) {
+      char* end = nullptr;
+      numbers.push_back(std::strtod(text.c_str() + cursor, &end));
+      cursor = end - text.c_str() - 1;
+    }
+  }
+  return numbers;
+}
+
+Instance ReadInstance(const std::filesystem::path& file) {
+  std::ifstream stream(file);
+  const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  Instance instance;
+  size_t dataCursor = 0, orientationCursor = 0;
+  for (;;) {
+    const std::vector<Float> coordinates = NextArray(text, "Data", dataCursor);
+    if (coordinates.empty()) break;
+    Loop piece;
+    for (size_t i = 0; i + 1 < coordinates.size(); i += 2) piece.push_back({coordinates[i], coordinates[i + 1]});
+    instance.pieces.push_back(piece);
+    instance.orientations.push_back(NextArray(text, "AllowedOrientations", orientationCursor));
+  }
+  const size_t heightAt = text.find("\"Height\"");
+  instance.stripHeight = std::strtod(text.c_str() + text.find(':', heightAt) + 1, nullptr);
+  return instance;
+}
+
+// Quarter turns exactly, other angles through sine and cosine.
+Vector2d Rotated(const Vector2d& p, Float degrees) {
+  if (degrees == 90.0) return {-p.y, p.x};
+  if (degrees == 180.0) return {-p.x, -p.y};
+  if (degrees == 270.0) return {p.y, -p.x};
+  const Float c = std::cos(degrees * M_PI / 180.0), s = std::sin(degrees * M_PI / 180.0);
+  return {c * p.x - s * p.y, s * p.x + c * p.y};
+}
+
+class RealPiecesTest : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+#ifdef ZEMOX_NESTING_DATA
+    const std::filesystem::path file = std::filesystem::path(ZEMOX_NESTING_DATA) / GetParam();
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is missing";
+    instance_ = ReadInstance(file);
+#else
+    GTEST_SKIP() << "no nesting data";
+#endif
+  }
+
+  // Every piece in every allowed orientation, clockwise.
+  std::vector<Loop> ClockwiseShapes() const {
+    std::vector<Loop> shapes;
+    for (size_t i = 0; i < instance_.pieces.size(); ++i)
+      for (const Float degrees : instance_.orientations[i]) {
+        Loop turned;
+        for (const Vector2d& p : instance_.pieces[i]) turned.push_back(Rotated(p, degrees));
+        shapes.push_back(Reversed(turned));
+      }
+    return shapes;
+  }
+
+  Instance instance_;
+};
+
+TEST_P(RealPiecesTest, EveryOrderedPairTouchesAtEveryNoFitVertex) {
+  const std::vector<Loop> shapes = ClockwiseShapes();
+  ASSERT_FALSE(shapes.empty());
+  size_t pairs = 0, passing = 0;
+  std::chrono::steady_clock::duration time{};
+  for (size_t k = 0; k < shapes.size() * shapes.size(); ++k) {
+    const Loop& a = shapes[k / shapes.size()];
+    const Loop& b = shapes[k % shapes.size()];
+    const auto begin = std::chrono::steady_clock::now();
+    const Loop noFit = Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), true));
+    time += std::chrono::steady_clock::now() - begin;
+    ++pairs;
+    const std::string failure = noFit.size() >= 3 ? NotTouching(a, b, noFit) : "no loop";
+    if (failure.empty()) {
+      ++passing;
+      continue;
+    }
+    ADD_FAILURE() << "pair " << k / shapes.size() << ", " << k % shapes.size() << ": " << failure;
+  }
+  std::cout << GetParam() << ": " << passing << " of " << pairs << " pairs pass, "
+            << std::chrono::duration<double, std::micro>(time).count() / pairs << " us per pair\n";
+}
+
+TEST_P(RealPiecesTest, EveryPieceFitsItsSheet) {
+  Float sumOfWidths = 0.0;
+  for (const Loop& piece : instance_.pieces) {
+    const auto [low, high] =
+        std::minmax_element(piece.begin(), piece.end(), [](const Vector2d& p, const Vector2d& q) { return p.x < q.x; });
+    sumOfWidths += high->x - low->x;
+  }
+  for (const Loop& shape : ClockwiseShapes())
+    EXPECT_TRUE(InnerFitInSheetIsRight({sumOfWidths, instance_.stripHeight}, shape));
+}
+
+INSTANTIATE_TEST_SUITE_P(Instances, RealPiecesTest,
+                         testing::Values("albano.json", "dagli.json", "mao.json", "marques.json"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param).substr(0, std::string(info.param).find('.'));
+                         });
+
+}  // namespace
+}  // namespace zemox
