@@ -2,6 +2,7 @@
 // crossings of the two outlines, a graph of both loops on a fixed-point grid, and traces through it.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -107,41 +108,43 @@ struct OverlapLoop {
         std::lower_bound(snaps.begin(), snaps.end(), vertex, [](const SnapEntry& e, Int v) { return e.vertex < v; });
     return entry != snaps.end() && entry->vertex == vertex ? entry : nullptr;
   }
-  Vector2d Position(Int vertex) const {
-    const SnapEntry* entry =
-        std::lower_bound(snaps.begin(), snaps.end(), vertex, [](const SnapEntry& e, Int v) { return e.vertex < v; });
-    return entry != snaps.end() && entry->vertex == vertex ? entry->position : points[vertex];
+  void Snap(SnapEntry& entry, GEOM_SNAP_DATA state, Int target, const Vector2d& position) {
+    entry.state = state;
+    entry.target = target;
+    entry.snappedToVertex = state == GEOM_SNAP_DATA::GEOM_SNAP_TO_VERTEX;
+    entry.position = position;
+    positions[entry.vertex] = position;
   }
 
+  // Candidates in index order; their ends get snap entries, in vertex order.
   Result<void> CollectCandidates(const Box& box) {
-    for (Int i = 0; i < Count(); ++i)
-      if (ReachesBox(points[i], points[Next(i)], box, maxHalvings)) ZEMOX_TRY(candidates.Append(i));
-    ZEMOX_TRY(snaps.EnsureCapacity(2 * candidates.GetCount()));
-    for (const Int segment : candidates) {
-      for (const Int vertex : {segment, Next(segment)}) {
-        SnapEntry entry;
-        entry.vertex = vertex;
-        entry.position = points[vertex];
-        ZEMOX_TRY(snaps.Append(entry));
+    ZEMOX_TRY(positions.CopyFrom(points));
+    BaseArray<Bool> isEnd;
+    ZEMOX_TRY(isEnd.Resize(Count()));
+    Int endCount = 0;
+    for (Int i = 0; i < Count(); ++i) {
+      if (!ReachesBox(points[i], points[Next(i)], box, maxHalvings)) continue;
+      ZEMOX_TRY(candidates.Append(i));
+      for (const Int vertex : {i, Next(i)}) {
+        endCount += isEnd[vertex] ? 0 : 1;
+        isEnd[vertex] = true;
       }
     }
-    std::sort(snaps.begin(), snaps.end(), [](const SnapEntry& l, const SnapEntry& r) { return l.vertex < r.vertex; });
-    const SnapEntry* unique = std::unique(snaps.begin(), snaps.end(),
-                                          [](const SnapEntry& l, const SnapEntry& r) { return l.vertex == r.vertex; });
-    return snaps.Resize(unique - snaps.begin());
-  }
-
-  // The positions every step after snapping works with.
-  Result<BaseArray<Vector2d>> SnappedPositions() const {
-    BaseArray<Vector2d> positions;
-    ZEMOX_TRY(positions.CopyFrom(points));
-    for (const SnapEntry& entry : snaps) positions[entry.vertex] = entry.position;
-    return positions;
+    ZEMOX_TRY(snaps.EnsureCapacity(endCount));
+    for (Int vertex = 0; vertex < Count(); ++vertex) {
+      if (!isEnd[vertex]) continue;
+      SnapEntry entry;
+      entry.vertex = vertex;
+      entry.position = points[vertex];
+      ZEMOX_TRY(snaps.Append(entry));
+    }
+    return OK();
   }
 
   Block<const Vector2d> points;
-  BaseArray<Int> candidates;   // segments that reach the overlap box, ascending
-  BaseArray<SnapEntry> snaps;  // ends of the candidates, by vertex
+  BaseArray<Int> candidates;      // segments that reach the overlap box, ascending
+  BaseArray<SnapEntry> snaps;     // ends of the candidates, by vertex
+  BaseArray<Vector2d> positions;  // the snapped position where a vertex has one, else the given one
 };
 
 struct SegmentPair {
@@ -208,12 +211,10 @@ void SnapVerticesToVertices(OverlapLoop& a, OverlapLoop& b, const BaseArray<Segm
         const Vector2d& pointA = a.points[vertexA];
         const Vector2d offset = pointA - b.points[vertexB];
         if (Dot(offset, offset) > vertexSnapSquared) continue;
-        for (SnapEntry* entry : {a.FindSnap(vertexA), b.FindSnap(vertexB)}) {
+        for (OverlapLoop* loop : {&a, &b}) {
+          SnapEntry* entry = loop->FindSnap(loop == &a ? vertexA : vertexB);
           if (entry->state == GEOM_SNAP_DATA::GEOM_SNAP_TO_VERTEX && entry->target > vertexA) continue;
-          entry->state = GEOM_SNAP_DATA::GEOM_SNAP_TO_VERTEX;
-          entry->target = vertexA;
-          entry->snappedToVertex = true;
-          entry->position = pointA;
+          loop->Snap(*entry, GEOM_SNAP_DATA::GEOM_SNAP_TO_VERTEX, vertexA, pointA);
         }
       }
     }
@@ -239,16 +240,14 @@ void SnapVerticesOntoEdges(OverlapLoop& moving, const OverlapLoop& fixed, const 
   for (const SegmentPair& pair : pairs) {
     const Int movingSegment = movingIsB ? pair.segmentB : pair.segmentA;
     const Int fixedSegment = movingIsB ? pair.segmentA : pair.segmentB;
-    const Vector2d s = fixed.Position(fixedSegment), e = fixed.Position(fixed.Next(fixedSegment));
+    const Vector2d s = fixed.positions[fixedSegment], e = fixed.positions[fixed.Next(fixedSegment)];
     for (const Int vertex : {movingSegment, moving.Next(movingSegment)}) {
       SnapEntry* entry = moving.FindSnap(vertex);
       const Bool open = entry->state == GEOM_SNAP_DATA::GEOM_NO_SNAPPING ||
                         (entry->state == GEOM_SNAP_DATA::GEOM_SNAP_TO_EDGE && fixedSegment < entry->target);
       Vector2d foot;
       if (!open || !FootOnEdge(moving.points[vertex], s, e, foot)) continue;
-      entry->state = GEOM_SNAP_DATA::GEOM_SNAP_TO_EDGE;
-      entry->target = fixedSegment;
-      entry->position = foot;
+      moving.Snap(*entry, GEOM_SNAP_DATA::GEOM_SNAP_TO_EDGE, fixedSegment, foot);
     }
   }
 }
@@ -292,8 +291,8 @@ Int32 EndpointBits(const Vector2d& point, const Vector2d& p, const Vector2d& q, 
 
 // The crossing record of two candidate segments at their snapped positions, if they meet.
 Bool MeetSegments(const OverlapLoop& a, const OverlapLoop& b, const SegmentPair& pair, CrossingRecord& record) {
-  const Vector2d p = a.Position(pair.segmentA), q = a.Position(a.Next(pair.segmentA));
-  const Vector2d r = b.Position(pair.segmentB), s = b.Position(b.Next(pair.segmentB));
+  const Vector2d p = a.positions[pair.segmentA], q = a.positions[a.Next(pair.segmentA)];
+  const Vector2d r = b.positions[pair.segmentB], s = b.positions[b.Next(pair.segmentB)];
   Vector2d point;
   Bool parallel = false;
   if (!GeometryUtilsImpl::IntersectsSegmentsExact2D(p, q, r, s, point, parallel, nullptr, segmentTolerance))
@@ -337,10 +336,10 @@ Bool OnlyTouch(const Vector2d& point, const OverlapLoop& a, const Run& runA, con
     Float angle;
     Bool ofA;
   };
-  Direction directions[] = {{DirectionAngle(a.Position(runA.before) - point), true},
-                            {DirectionAngle(b.Position(runB.before) - point), false},
-                            {DirectionAngle(a.Position(runA.after) - point), true},
-                            {DirectionAngle(b.Position(runB.after) - point), false}};
+  Direction directions[] = {{DirectionAngle(a.positions[runA.before] - point), true},
+                            {DirectionAngle(b.positions[runB.before] - point), false},
+                            {DirectionAngle(a.positions[runA.after] - point), true},
+                            {DirectionAngle(b.positions[runB.after] - point), false}};
   std::sort(std::begin(directions), std::end(directions), [](const Direction& l, const Direction& r) {
     return l.angle != r.angle ? l.angle < r.angle : (!l.ofA && r.ofA);
   });
@@ -349,14 +348,15 @@ Bool OnlyTouch(const Vector2d& point, const OverlapLoop& a, const Run& runA, con
   return directions[0].ofA != directions[2].ofA;
 }
 
-// A node of the graph: one per grid key.
+// A node of the graph: one per grid key. Indices are 32-bit (a graph of 2^31 nodes would not fit in
+// memory anyway): the nodes are most of the union's working memory.
 struct GraphNode {
   Vector2d position;
   UInt key = 0;
-  Int vertexA = -1;
-  Int vertexB = -1;
+  Int32 vertexA = -1;
+  Int32 vertexB = -1;
+  Int32 nextA = -1, nextB = -1, previousA = -1, previousB = -1;
   Bool isCrossing = false;
-  Int nextA = -1, nextB = -1, previousA = -1, previousB = -1;
   Bool used = false;
   // Where the outlines cross properly (not along a shared stretch): whether A's outgoing edge leaves
   // B, which makes A's successor the one on the union's outline.
@@ -388,11 +388,13 @@ class NodeTable {
     ZEMOX_TRY(slots_.Resize(size));
     std::fill(slots_.begin(), slots_.end(), -1);
     mask_ = static_cast<UInt>(size - 1);
+    shift_ = 64 - std::countr_zero(static_cast<UInt>(size));
     return OK();
   }
-  // The slot of the key: its node index, or -1 where the node is to be entered.
+  // The slot of the key: its node index, or -1 where the node is to be entered. The top bits of the
+  // product mix both halves of the key (x lies in its upper half).
   Int& Slot(UInt key, const BaseArray<GraphNode>& nodes) {
-    UInt slot = (key * 0x9E3779B97F4A7C15ull >> 17) & mask_;
+    UInt slot = key * 0x9E3779B97F4A7C15ull >> shift_;
     while (slots_[static_cast<Int>(slot)] >= 0 && nodes[slots_[static_cast<Int>(slot)]].key != key)
       slot = (slot + 1) & mask_;
     return slots_[static_cast<Int>(slot)];
@@ -401,6 +403,7 @@ class NodeTable {
  private:
   BaseArray<Int> slots_;
   UInt mask_ = 0;
+  Int shift_ = 0;
 };
 
 constexpr const char* duplicateVertexMessage =
@@ -531,24 +534,22 @@ class UnionBuilder {
   // ---- Graph ----
 
   Result<void> BuildGraph(const BaseArray<Int>& effective) {
-    positionsA_ = ZEMOX_TRY(a_.SnappedPositions());
-    positionsB_ = ZEMOX_TRY(b_.SnappedPositions());
     ZEMOX_TRY(table_.Init(a_.Count() + b_.Count() + effective.GetCount()));
     ZEMOX_TRY(nodes_.EnsureCapacity(a_.Count() + b_.Count() + effective.GetCount()));
     ZEMOX_TRY(nodeOfVertexA_.Resize(a_.Count()));
     ZEMOX_TRY(nodeOfVertexB_.Resize(b_.Count()));
     for (Int v = 0; v < a_.Count(); ++v) {
-      Int& slot = *ZEMOX_TRY(SlotOf(positionsA_[v]));
+      Int& slot = *ZEMOX_TRY(SlotOf(a_.positions[v]));
       if (slot >= 0) return ZEMOX_ERROR(IllegalArgumentError, duplicateVertexMessage);
-      slot = ZEMOX_TRY(NewNode(positionsA_[v]));
+      slot = ZEMOX_TRY(NewNode(a_.positions[v]));
       nodes_[slot].vertexA = v;
       nodeOfVertexA_[v] = slot;
     }
     for (Int v = 0; v < b_.Count(); ++v) {
-      Int& slot = *ZEMOX_TRY(SlotOf(positionsB_[v]));
+      Int& slot = *ZEMOX_TRY(SlotOf(b_.positions[v]));
       if (slot >= 0 && (nodes_[slot].vertexA < 0 || nodes_[slot].vertexB >= 0))
         return ZEMOX_ERROR(IllegalArgumentError, duplicateVertexMessage);
-      if (slot < 0) slot = ZEMOX_TRY(NewNode(positionsB_[v]));
+      if (slot < 0) slot = ZEMOX_TRY(NewNode(b_.positions[v]));
       nodes_[slot].vertexB = v;
       nodeOfVertexB_[v] = slot;
     }
@@ -636,12 +637,12 @@ class UnionBuilder {
 
   // The leftmost (then lowest) vertex of the two loops lies on the union's outline.
   Int OuterStart(Bool& preferA) const {
-    const Int vertexA = Leftmost(positionsA_), vertexB = Leftmost(positionsB_);
-    const Vector2d& pa = positionsA_[vertexA];
-    const Vector2d& pb = positionsB_[vertexB];
+    const Int vertexA = Leftmost(a_.positions), vertexB = Leftmost(b_.positions);
+    const Vector2d& pa = a_.positions[vertexA];
+    const Vector2d& pb = b_.positions[vertexB];
     preferA = pa.x < pb.x ||
-              (pa.x == pb.x && (pa.y < pb.y || (pa.y == pb.y && DirectionAngle(NextEdge(positionsA_, vertexA)) >=
-                                                                    DirectionAngle(NextEdge(positionsB_, vertexB)))));
+              (pa.x == pb.x && (pa.y < pb.y || (pa.y == pb.y && DirectionAngle(NextEdge(a_.positions, vertexA)) >=
+                                                                    DirectionAngle(NextEdge(b_.positions, vertexB)))));
     return preferA ? nodeOfVertexA_[vertexA] : nodeOfVertexB_[vertexB];
   }
 
@@ -763,7 +764,7 @@ class UnionBuilder {
         return k;
       }
       if (OnBothChains(node)) continue;
-      const Int side = SideOf(node.position, node.vertexA >= 0 ? positionsB_.ToBlock() : positionsA_.ToBlock());
+      const Int side = SideOf(node.position, node.vertexA >= 0 ? b_.positions.ToBlock() : a_.positions.ToBlock());
       if (side > 0) {
         preferA = true;
         return k;
@@ -786,7 +787,6 @@ class UnionBuilder {
 
   OverlapLoop a_, b_;
   BaseArray<CrossingRecord> records_;
-  BaseArray<Vector2d> positionsA_, positionsB_;
   BaseArray<GraphNode> nodes_;
   NodeTable table_;
   UInt lastKey_ = 0;
