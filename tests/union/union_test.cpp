@@ -159,6 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   true,
                   {-8.5, 0.375}},
+        // The shared stretch falls from left to right: its ends are not corners of the segments' boxes.
+        UnionCase{"PartlySharedFallingEdge",
+                  Loop{{0, 0}, {0, 2}, {2, 0}},
+                  Loop{{2.5, -0.5}, {0.5, 1.5}, {2.5, 1.5}},
+                  true,
+                  true,
+                  {-4}},
         UnionCase{"PartlySharedEdge", Rectangle(0, 0, 1, 1), Rectangle(1, 0.5, 2, 1.5), true, true, {-2}},
         // B's left edge lies 5e-5 right of A's right edge: moved onto it, the two touch along it.
         UnionCase{"NearTouchSnapsOntoTheEdge", Rectangle(0, 0, 1, 3), Rectangle(1.00005, 1, 2, 2), true, true, {-4}},

@@ -91,8 +91,8 @@ Float CounterClockwiseAngle(const Vector2d& from, const Vector2d& to) {
 struct SnapEntry {
   Int vertex = 0;
   GEOM_SNAP_DATA state = GEOM_SNAP_DATA::GEOM_NO_SNAPPING;
+  Bool snappedToVertex = false;  // packed next to the state
   Int target = -1;
-  Bool snappedToVertex = false;
   Vector2d position;
 };
 
@@ -119,6 +119,8 @@ struct OverlapLoop {
   // Candidates in index order; their ends get snap entries, in vertex order.
   Result<void> CollectCandidates(const Box& box) {
     ZEMOX_TRY(positions.CopyFrom(points));
+    // Reserved memory that stays unused costs no more than address space.
+    ZEMOX_TRY(candidates.EnsureCapacity(Count()));
     BaseArray<Bool> isEnd;
     ZEMOX_TRY(isEnd.Resize(Count()));
     Int endCount = 0;
@@ -539,32 +541,31 @@ class UnionBuilder {
     ZEMOX_TRY(nodeOfVertexA_.Resize(a_.Count()));
     ZEMOX_TRY(nodeOfVertexB_.Resize(b_.Count()));
     for (Int v = 0; v < a_.Count(); ++v) {
-      Int& slot = *ZEMOX_TRY(SlotOf(a_.positions[v]));
-      if (slot >= 0) return ZEMOX_ERROR(IllegalArgumentError, duplicateVertexMessage);
-      slot = ZEMOX_TRY(NewNode(a_.positions[v]));
-      nodes_[slot].vertexA = v;
-      nodeOfVertexA_[v] = slot;
+      Bool existed = false;
+      const Int node = ZEMOX_TRY(NodeAt(a_.positions[v], existed));
+      if (existed) return ZEMOX_ERROR(IllegalArgumentError, duplicateVertexMessage);
+      nodes_[node].vertexA = v;
+      nodeOfVertexA_[v] = node;
     }
     for (Int v = 0; v < b_.Count(); ++v) {
-      Int& slot = *ZEMOX_TRY(SlotOf(b_.positions[v]));
-      if (slot >= 0 && (nodes_[slot].vertexA < 0 || nodes_[slot].vertexB >= 0))
+      Bool existed = false;
+      const Int node = ZEMOX_TRY(NodeAt(b_.positions[v], existed));
+      if (existed && (nodes_[node].vertexA < 0 || nodes_[node].vertexB >= 0))
         return ZEMOX_ERROR(IllegalArgumentError, duplicateVertexMessage);
-      if (slot < 0) slot = ZEMOX_TRY(NewNode(b_.positions[v]));
-      nodes_[slot].vertexB = v;
-      nodeOfVertexB_[v] = slot;
+      nodes_[node].vertexB = v;
+      nodeOfVertexB_[v] = node;
     }
     ZEMOX_TRY(nodeOfRecord_.Resize(records_.GetCount()));
     for (const Int r : effective) {
       const CrossingRecord& record = records_[r];
-      Int& slot = *ZEMOX_TRY(SlotOf(record.point));
-      if (slot < 0) slot = ZEMOX_TRY(NewNode(record.point));
-      GraphNode& node = nodes_[slot];
+      Bool existed = false;
+      nodeOfRecord_[r] = ZEMOX_TRY(NodeAt(record.point, existed));
+      GraphNode& node = nodes_[nodeOfRecord_[r]];
       node.isCrossing = true;
       if (!record.overlap && !node.crossesProperly) {
         node.crossesProperly = true;
         node.aLeavesB = record.turnsRight;
       }
-      nodeOfRecord_[r] = slot;
     }
     ZEMOX_TRY(LinkChain(Chain::A, effective));
     ZEMOX_TRY(LinkChain(Chain::B, effective));
@@ -572,17 +573,17 @@ class UnionBuilder {
     return OK();
   }
 
-  Result<Int*> SlotOf(const Vector2d& position) {
+  // The node on the position's grid key, made at this position when there is none yet.
+  Result<Int> NodeAt(const Vector2d& position, Bool& existed) {
     const UInt key = ZEMOX_TRY(GridKey(position));
-    lastKey_ = key;
-    return &table_.Slot(key, nodes_);
-  }
-
-  Result<Int> NewNode(const Vector2d& position) {
+    Int& slot = table_.Slot(key, nodes_);
+    existed = slot >= 0;
+    if (existed) return slot;
     GraphNode* node = ZEMOX_TRY(nodes_.AppendNew());
     node->position = position;
-    node->key = lastKey_;
-    return nodes_.GetCount() - 1;
+    node->key = key;
+    slot = nodes_.GetCount() - 1;
+    return slot;
   }
 
   // Links the loop's vertices in order with the crossings of each segment inserted by their distance
@@ -657,6 +658,8 @@ class UnionBuilder {
     return points[(v + 1) % points.GetCount()] - points[v];
   }
 
+  // Follows the graph from `start` until it comes back there. More steps than the loops can make
+  // together means links that never close: degenerate input.
   Result<BaseArray<Vector2d>> Trace(Int start, Bool preferA) {
     BaseArray<Vector2d> loop;
     ZEMOX_TRY(loop.Append(nodes_[start].position));
@@ -789,7 +792,6 @@ class UnionBuilder {
   BaseArray<CrossingRecord> records_;
   BaseArray<GraphNode> nodes_;
   NodeTable table_;
-  UInt lastKey_ = 0;
   BaseArray<Int> nodeOfVertexA_, nodeOfVertexB_, nodeOfRecord_;
   Int stepLimit_ = 0;
 };
