@@ -153,21 +153,26 @@ struct SegmentPair {
   Int segmentA, segmentB;
 };
 
-struct SweepItem {
-  Box box;
-  Int segment;
-  Bool ofB;
-};
-
-SweepItem SweepItemOf(const OverlapLoop& loop, Int segment, Bool ofB) {
+// The box a segment of the other loop must reach to be paired with it.
+Box WidenedBox(const OverlapLoop& loop, Int segment) {
   const Vector2d& p = loop.points[segment];
   const Vector2d& q = loop.points[loop.Next(segment)];
   const Float margin = pairMargin + segmentTolerance * (std::fabs(q.x - p.x) + std::fabs(q.y - p.y));
-  return {{{std::min(p.x, q.x) - margin, std::min(p.y, q.y) - margin},
-           {std::max(p.x, q.x) + margin, std::max(p.y, q.y) + margin}},
-          segment,
-          ofB};
+  return {{std::min(p.x, q.x) - margin, std::min(p.y, q.y) - margin},
+          {std::max(p.x, q.x) + margin, std::max(p.y, q.y) + margin}};
 }
+
+// Only the sweep order is kept per segment: the working memory of a large union is what it costs.
+struct SweepItem {
+  Float minX;
+  Int32 segment;
+  Bool ofB;
+};
+
+struct ActiveSegment {
+  Box box;
+  Int segment;
+};
 
 // Every pair of an A and a B candidate whose widened boxes overlap, ordered by A segment, then B
 // segment: the order in which a test of all pairs would meet them. A sweep over x keeps this close to
@@ -175,28 +180,28 @@ SweepItem SweepItemOf(const OverlapLoop& loop, Int segment, Bool ofB) {
 Result<BaseArray<SegmentPair>> FindCandidatePairs(const OverlapLoop& a, const OverlapLoop& b) {
   BaseArray<SweepItem> items;
   ZEMOX_TRY(items.EnsureCapacity(a.candidates.GetCount() + b.candidates.GetCount()));
-  for (const Int segment : a.candidates) ZEMOX_TRY(items.Append(SweepItemOf(a, segment, false)));
-  for (const Int segment : b.candidates) ZEMOX_TRY(items.Append(SweepItemOf(b, segment, true)));
-  std::sort(items.begin(), items.end(),
-            [](const SweepItem& l, const SweepItem& r) { return l.box.min.x < r.box.min.x; });
+  for (const OverlapLoop* loop : {&a, &b})
+    for (const Int segment : loop->candidates)
+      ZEMOX_TRY(items.Append(SweepItem{WidenedBox(*loop, segment).min.x, static_cast<Int32>(segment), loop == &b}));
+  std::sort(items.begin(), items.end(), [](const SweepItem& l, const SweepItem& r) { return l.minX < r.minX; });
   BaseArray<SegmentPair> pairs;
-  BaseArray<Int> activeA, activeB;
-  for (Int k = 0; k < items.GetCount(); ++k) {
-    const SweepItem& item = items[k];
-    BaseArray<Int>& others = item.ofB ? activeA : activeB;
+  BaseArray<ActiveSegment> activeA, activeB;
+  for (const SweepItem& item : items) {
+    const ActiveSegment current{WidenedBox(item.ofB ? b : a, item.segment), item.segment};
+    BaseArray<ActiveSegment>& others = item.ofB ? activeA : activeB;
     for (Int m = 0; m < others.GetCount();) {
-      const SweepItem& other = items[others[m]];
-      if (other.box.max.x < item.box.min.x) {
+      const ActiveSegment& other = others[m];
+      if (other.box.max.x < current.box.min.x) {
         others[m] = others.GetLast();
         others.Pop();
         continue;
       }
-      if (other.box.min.y <= item.box.max.y && item.box.min.y <= other.box.max.y)
-        ZEMOX_TRY(pairs.Append(item.ofB ? SegmentPair{other.segment, item.segment}
-                                        : SegmentPair{item.segment, other.segment}));
+      if (other.box.min.y <= current.box.max.y && current.box.min.y <= other.box.max.y)
+        ZEMOX_TRY(pairs.Append(item.ofB ? SegmentPair{other.segment, current.segment}
+                                        : SegmentPair{current.segment, other.segment}));
       ++m;
     }
-    ZEMOX_TRY((item.ofB ? activeB : activeA).Append(k));
+    ZEMOX_TRY((item.ofB ? activeB : activeA).Append(current));
   }
   std::sort(pairs.begin(), pairs.end(), [](const SegmentPair& l, const SegmentPair& r) {
     return l.segmentA != r.segmentA ? l.segmentA < r.segmentA : l.segmentB < r.segmentB;
@@ -395,7 +400,7 @@ class NodeTable {
   }
   // The slot of the key: its node index, or -1 where the node is to be entered. The top bits of the
   // product mix both halves of the key (x lies in its upper half).
-  Int& Slot(UInt key, const BaseArray<GraphNode>& nodes) {
+  Int32& Slot(UInt key, const BaseArray<GraphNode>& nodes) {
     UInt slot = key * 0x9E3779B97F4A7C15ull >> shift_;
     while (slots_[static_cast<Int>(slot)] >= 0 && nodes[slots_[static_cast<Int>(slot)]].key != key)
       slot = (slot + 1) & mask_;
@@ -403,7 +408,7 @@ class NodeTable {
   }
 
  private:
-  BaseArray<Int> slots_;
+  BaseArray<Int32> slots_;
   UInt mask_ = 0;
   Int shift_ = 0;
 };
@@ -576,13 +581,13 @@ class UnionBuilder {
   // The node on the position's grid key, made at this position when there is none yet.
   Result<Int> NodeAt(const Vector2d& position, Bool& existed) {
     const UInt key = ZEMOX_TRY(GridKey(position));
-    Int& slot = table_.Slot(key, nodes_);
+    Int32& slot = table_.Slot(key, nodes_);
     existed = slot >= 0;
     if (existed) return slot;
     GraphNode* node = ZEMOX_TRY(nodes_.AppendNew());
     node->position = position;
     node->key = key;
-    slot = nodes_.GetCount() - 1;
+    slot = static_cast<Int32>(nodes_.GetCount() - 1);
     return slot;
   }
 
@@ -598,7 +603,7 @@ class UnionBuilder {
       return segmentOf(l) != segmentOf(r) ? segmentOf(l) < segmentOf(r) : distanceOf(l) < distanceOf(r);
     });
     const OverlapLoop& loop = ofA ? a_ : b_;
-    const BaseArray<Int>& nodeOfVertex = ofA ? nodeOfVertexA_ : nodeOfVertexB_;
+    const BaseArray<Int32>& nodeOfVertex = ofA ? nodeOfVertexA_ : nodeOfVertexB_;
     Int k = 0;
     for (Int v = 0; v < loop.Count(); ++v) {
       Int from = nodeOfVertex[v];
@@ -792,7 +797,7 @@ class UnionBuilder {
   BaseArray<CrossingRecord> records_;
   BaseArray<GraphNode> nodes_;
   NodeTable table_;
-  BaseArray<Int> nodeOfVertexA_, nodeOfVertexB_, nodeOfRecord_;
+  BaseArray<Int32> nodeOfVertexA_, nodeOfVertexB_, nodeOfRecord_;
   Int stepLimit_ = 0;
 };
 
