@@ -143,6 +143,13 @@ struct OverlapLoop {
     return OK();
   }
 
+  // Snapping and crossing are done and the positions keep what they decided: the memory goes back
+  // for the graph to take.
+  void ReleaseOverlapTables() {
+    candidates.Flush();
+    snaps.Flush();
+  }
+
   Block<const Vector2d> points;
   BaseArray<Int> candidates;      // segments that reach the overlap box, ascending
   BaseArray<SnapEntry> snaps;     // ends of the candidates, by vertex
@@ -479,6 +486,8 @@ class UnionBuilder {
       CrossingRecord record;
       if (MeetSegments(a_, b_, pair, record)) ZEMOX_TRY(records_.Append(record));
     }
+    a_.ReleaseOverlapTables();
+    b_.ReleaseOverlapTables();
     return OK();
   }
 
@@ -542,9 +551,10 @@ class UnionBuilder {
 
   Result<void> BuildGraph(const BaseArray<Int>& effective) {
     ZEMOX_TRY(table_.Init(a_.Count() + b_.Count() + effective.GetCount()));
-    ZEMOX_TRY(nodes_.EnsureCapacity(a_.Count() + b_.Count() + effective.GetCount()));
     ZEMOX_TRY(nodeOfVertexA_.Resize(a_.Count()));
     ZEMOX_TRY(nodeOfVertexB_.Resize(b_.Count()));
+    ZEMOX_TRY(nodeOfRecord_.Resize(records_.GetCount()));
+    ZEMOX_TRY(nodes_.EnsureCapacity(a_.Count() + b_.Count() + effective.GetCount()));
     for (Int v = 0; v < a_.Count(); ++v) {
       Bool existed = false;
       const Int node = ZEMOX_TRY(NodeAt(a_.positions[v], existed));
@@ -560,7 +570,6 @@ class UnionBuilder {
       nodes_[node].vertexB = v;
       nodeOfVertexB_[v] = node;
     }
-    ZEMOX_TRY(nodeOfRecord_.Resize(records_.GetCount()));
     for (const Int r : effective) {
       const CrossingRecord& record = records_[r];
       Bool existed = false;
