@@ -149,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnionCase{"CClosedByARectangleWithItsHole", cShape, Rectangle(3, 0, 4, 3), true, true, {-12, 2}},
         UnionCase{"CClosedByARectangleOuterOnly", cShape, Rectangle(3, 0, 4, 3), false, true, {-12}},
         UnionCase{"CClosedByACrossingRectangle", cShape, Rectangle(2, 0.5, 4, 2.5), true, true, {-11, 1}},
+        UnionCase{"HoleOnlyBehindACrossing", cShape, Rectangle(2, 0.5, 4, 2.5), true, false, {1}},
+        UnionCase{"HoleOnlyBehindAClosingEdge", cShape, Rectangle(3, 0, 4, 3), true, false, {2}},
         UnionCase{"SharedEdge", Rectangle(0, 0, 1, 1), Rectangle(1, 0, 2, 1), true, true, {-2}},
         UnionCase{"SharedEdgeTracedFromCrossings", Rectangle(0, 0, 1, 1), Rectangle(1, 0, 2, 1), false, false, {-2}},
         // B touches A's corner (2, 2) from outside and crosses A lower down: the outline passes the corner

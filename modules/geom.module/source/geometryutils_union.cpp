@@ -634,11 +634,12 @@ class UnionBuilder {
 
   Result<Loops> TraceLoops(Bool includeHolesInResult, Bool createOuterLoop) {
     Loops loops;
-    if (createOuterLoop) {
+    // Holes are the outline left once the outer loop is traced, so it is traced for them too.
+    if (createOuterLoop || includeHolesInResult) {
       Bool preferA = false;
       const Int start = OuterStart(preferA);
-      BaseArray<Vector2d>* outer = ZEMOX_TRY(loops.AppendNew());
-      *outer = ZEMOX_TRY(Trace(start, preferA));
+      BaseArray<Vector2d> outer = ZEMOX_TRY(Trace(start, preferA));
+      if (createOuterLoop) ZEMOX_TRY(loops.Append(std::move(outer)));
       if (!includeHolesInResult) return loops;
     }
     while (true) {
@@ -687,6 +688,8 @@ class UnionBuilder {
       previous = current;
       current = next;
     }
+    // The start stays open while the trace runs, so that the way back to it is never refused; once
+    // the loop is closed no later search may start there again.
     nodes_[start].used = true;
     return loop;
   }
