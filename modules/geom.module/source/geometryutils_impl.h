@@ -349,6 +349,22 @@ class GeometryUtilsImpl {
   // not close.
   static Result<BaseArray<Vector2d>> CalculateInnerFitPolygonUsingSliding(Block<const Vector2d> outlinePointsCcwA,
                                                                           Block<const Vector2d> outlinePointsB);
+
+  // ---- Union of two loops for the packing of 2D pieces ----
+
+  // Outline of the union of two clockwise loops, as output loops: the outer loop first (with
+  // createOuterLoop), then, with includeHolesInResult, the counter-clockwise holes it encloses.
+  // Built for pieces that touch along edges and at vertices: a vertex within 1e-3 of a vertex of the
+  // other loop, or within 1e-4 of one of its edges, is moved onto it; segments meet with the segment
+  // tolerance 1e-5; points closer than 1e-6 per coordinate are one point (a fixed-point grid), so
+  // coordinates must lie within +-2147.483. A loop of fewer than 3 points gives a copy of the other.
+  // IllegalArgumentError "Position outside of uniquely representable range" or "Loop contains
+  // duplicate sequential vertices or self-contact points, which need cleanup"; DegeneratedInputError
+  // when more than four crossings meet within 3.2e-4 or an outline cannot be followed to its end.
+  static Result<BaseArray<BaseArray<Vector2d>>> CalculateUnionOfPolygons(Block<const Vector2d> outlinePointsA,
+                                                                         Block<const Vector2d> outlinePointsB,
+                                                                         Bool includeHolesInResult,
+                                                                         Bool createOuterLoop);
 };
 
 }  // namespace zemox

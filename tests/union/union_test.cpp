@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/geometry.hpp>
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/testscale.h"
+#include "geom/degeneratedinputerror.h"
+#include "geometryutils_impl.h"
+#include "zemox/memory.h"
+
+namespace zemox {
+namespace {
+
+using Loop = std::vector<Vector2d>;
+using G = GeometryUtilsImpl;
+using Loops = BaseArray<BaseArray<Vector2d>>;
+
+Block<const Vector2d> View(const Loop& loop) { return {loop.data(), static_cast<Int>(loop.size())}; }
+
+Loop Reversed(Loop loop) {
+  std::reverse(loop.begin(), loop.end());
+  return loop;
+}
+
+Loop Translated(Loop loop, Vector2d offset) {
+  for (Vector2d& p : loop) p = p + offset;
+  return loop;
+}
+
+// Clockwise axis-aligned rectangle.
+Loop Rectangle(Float x0, Float y0, Float x1, Float y1) { return {{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}}; }
+
+// Shoelace area, positive for counter-clockwise.
+Float SignedArea(Block<const Vector2d> loop) {
+  Float twice = 0.0;
+  for (Int i = 0; i < loop.GetCount(); ++i) twice += Cross(loop[i], loop[(i + 1) % loop.GetCount()]);
+  return twice / 2.0;
+}
+
+// Area enclosed by the outer loop minus its holes (clockwise outer, counter-clockwise holes).
+Float UnionArea(const Loops& loops) {
+  Float area = 0.0;
+  for (const BaseArray<Vector2d>& loop : loops) area -= SignedArea(loop);
+  return area;
+}
+
+namespace bg = boost::geometry;
+using BoostPoint = bg::model::d2::point_xy<Float>;
+using BoostPolygon = bg::model::polygon<BoostPoint, true, false>;  // clockwise, open
+
+BoostPolygon ToBoost(const Loop& loop) {
+  BoostPolygon polygon;
+  for (const Vector2d& p : loop) bg::append(polygon.outer(), BoostPoint(p.x, p.y));
+  return polygon;
+}
+
+// Area that A and B have in common, from an independent intersection.
+Float OracleCommonArea(const Loop& a, const Loop& b) {
+  std::vector<BoostPolygon> common;
+  bg::intersection(ToBoost(a), ToBoost(b), common);
+  Float commonArea = 0.0;
+  for (const BoostPolygon& piece : common) commonArea += bg::area(piece);
+  return commonArea;
+}
+
+Float OracleUnionArea(const Loop& a, const Loop& b) {
+  return -SignedArea(View(a)) - SignedArea(View(b)) - OracleCommonArea(a, b);
+}
+
+// The outline has no spike (an edge turning straight back) and no repeated point.
+void ExpectNoSpike(Block<const Vector2d> loop) {
+  const Int n = loop.GetCount();
+  for (Int i = 0; i < n; ++i) {
+    const Vector2d in = loop[i] - loop[(i + n - 1) % n], out = loop[(i + 1) % n] - loop[i];
+    ASSERT_GT(Dot(out, out), 0.0) << "repeated point " << i;
+    const Float cosine = Dot(in, out) / std::sqrt(Dot(in, in) * Dot(out, out));
+    EXPECT_GT(cosine, -1.0 + 1e-8) << "spike at " << loop[i].x << ", " << loop[i].y;
+  }
+}
+
+// The union of A and B: area against the oracle, every hole a counter-clockwise loop, the outer loop
+// around every vertex of both inputs. Loops that do not overlap have no union outline.
+void ExpectUnion(const Loop& a, const Loop& b, Float tolerance) {
+  Result<Loops> loops = G::CalculateUnionOfPolygons(View(a), View(b), true, true);
+  ASSERT_TRUE(loops) << loops.GetError().Message();
+  if (loops.Value().IsEmpty()) {
+    EXPECT_NEAR(OracleCommonArea(a, b), 0.0, tolerance) << "overlapping loops without an outline";
+    return;
+  }
+  EXPECT_NEAR(UnionArea(loops.Value()), OracleUnionArea(a, b), tolerance);
+  for (const BaseArray<Vector2d>& loop : loops.Value()) ExpectNoSpike(loop);
+  const BaseArray<Vector2d>& outer = loops.Value()[0];
+  EXPECT_LT(SignedArea(outer), 0.0);
+  for (Int h = 1; h < loops.Value().GetCount(); ++h) EXPECT_GT(SignedArea(loops.Value()[h]), 0.0) << h;
+  for (const Loop* input : {&a, &b}) {
+    for (const Vector2d& p : *input) {
+      Int edgeHit = 0;
+      const Int winding = G::GetPointInPolygonWindingNumber2D(p, outer, edgeHit);
+      EXPECT_TRUE(winding != 0 || edgeHit != 0) << p.x << ", " << p.y;
+    }
+  }
+}
+
+// ---- The cases of the union, as a table ----
+
+struct UnionCase {
+  const char* name;
+  Loop a, b;
+  Bool includeHoles, createOuterLoop;
+  std::vector<Float> loopAreas;  // signed, per output loop; empty loops have area 0
+};
+
+// A clockwise C whose opening (x from 1 to 3, y from 1 to 2) faces right.
+const Loop cShape = {{0, 0}, {0, 3}, {3, 3}, {3, 2}, {1, 2}, {1, 1}, {3, 1}, {3, 0}};
+
+class UnionCaseTest : public testing::TestWithParam<UnionCase> {};
+
+TEST_P(UnionCaseTest, GivesTheExpectedLoops) {
+  const UnionCase& c = GetParam();
+  Result<Loops> loops = G::CalculateUnionOfPolygons(View(c.a), View(c.b), c.includeHoles, c.createOuterLoop);
+  ASSERT_TRUE(loops) << loops.GetError().Message();
+  ASSERT_EQ(loops.Value().GetCount(), static_cast<Int>(c.loopAreas.size()));
+  for (size_t k = 0; k < c.loopAreas.size(); ++k) {
+    EXPECT_NEAR(SignedArea(loops.Value()[k]), c.loopAreas[k], 1e-9) << k;
+    ExpectNoSpike(loops.Value()[k]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnionCaseTest,
+    testing::Values(
+        UnionCase{"OverlappingRectangles", Rectangle(0, 0, 2, 1), Rectangle(1, -1, 3, 0.5), false, true, {-4.5}},
+        UnionCase{"OverlappingRectanglesTracedFromCrossings",
+                  Rectangle(0, 0, 2, 1),
+                  Rectangle(1, -1, 3, 0.5),
+                  false,
+                  false,
+                  {-4.5}},
+        UnionCase{"TouchAtAVertexWithoutOuterLoop", Rectangle(0, 0, 1, 1), Rectangle(1, 1, 2, 2), false, false, {}},
+        UnionCase{"TouchAtAVertexOutsideEachOther", Rectangle(0, 0, 1, 1), Rectangle(1, 1, 2, 2), true, true, {}},
+        UnionCase{"BInsideA", Rectangle(0, 0, 4, 4), Rectangle(1, 1, 2, 2), true, true, {-16}},
+        UnionCase{"AInsideB", Rectangle(1, 1, 2, 2), Rectangle(0, 0, 4, 4), false, true, {-16}},
+        UnionCase{"CClosedByARectangleWithItsHole", cShape, Rectangle(3, 0, 4, 3), true, true, {-12, 2}},
+        UnionCase{"CClosedByARectangleOuterOnly", cShape, Rectangle(3, 0, 4, 3), false, true, {-12}},
+        UnionCase{"CClosedByACrossingRectangle", cShape, Rectangle(2, 0.5, 4, 2.5), true, true, {-11, 1}},
+        UnionCase{"HoleOnlyBehindACrossing", cShape, Rectangle(2, 0.5, 4, 2.5), true, false, {1}},
+        UnionCase{"HoleOnlyBehindAClosingEdge", cShape, Rectangle(3, 0, 4, 3), true, false, {2}},
+        UnionCase{"SharedEdge", Rectangle(0, 0, 1, 1), Rectangle(1, 0, 2, 1), true, true, {-2}},
+        UnionCase{"SharedEdgeTracedFromCrossings", Rectangle(0, 0, 1, 1), Rectangle(1, 0, 2, 1), false, false, {-2}},
+        // B touches A's corner (2, 2) from outside and crosses A lower down: the outline passes the corner
+        // twice, around B and around the hole between them.
+        UnionCase{"TouchAtAVertexBesideAHole",
+                  Loop{{0, 0}, {0, 2}, {2, 2}, {2, 1.2}, {2, 0}},
+                  Loop{{2, 2}, {3, 3}, {3, -1}, {1, -1}, {1, 0.5}, {2.5, 0.5}},
+                  true,
+                  true,
+                  {-8.5, 0.375}},
+        // The shared stretch falls from left to right: its ends are not corners of the segments' boxes.
+        UnionCase{"PartlySharedFallingEdge",
+                  Loop{{0, 0}, {0, 2}, {2, 0}},
+                  Loop{{2.5, -0.5}, {0.5, 1.5}, {2.5, 1.5}},
+                  true,
+                  true,
+                  {-4}},
+        UnionCase{"PartlySharedEdge", Rectangle(0, 0, 1, 1), Rectangle(1, 0.5, 2, 1.5), true, true, {-2}},
+        // B's left edge lies 5e-5 right of A's right edge: moved onto it, the two touch along it.
+        UnionCase{"NearTouchSnapsOntoTheEdge", Rectangle(0, 0, 1, 3), Rectangle(1.00005, 1, 2, 2), true, true, {-4}},
+        UnionCase{"ALoopOfTwoPointsGivesB", Loop{{0, 0}, {1, 1}}, Rectangle(0, 0, 1, 1), true, true, {-1}},
+        UnionCase{"BLoopOfTwoPointsGivesA", Rectangle(0, 0, 2, 1), Loop{{0, 0}}, false, false, {-2}},
+        UnionCase{"BothBelowThreePoints", Loop{}, Loop{{0, 0}}, true, true, {0}}),
+    [](const testing::TestParamInfo<UnionCase>& info) { return std::string(info.param.name); });
+
+TEST(UnionTest, CopiesAreTheInputs) {
+  const Loop b = Rectangle(0, 0, 4, 4);
+  Result<Loops> inside = G::CalculateUnionOfPolygons(View(Rectangle(1, 1, 2, 2)), View(b), false, true);
+  ASSERT_TRUE(inside);
+  ASSERT_EQ(inside.Value().GetCount(), 1);
+  EXPECT_TRUE(std::equal(b.begin(), b.end(), inside.Value()[0].begin(), inside.Value()[0].end()));
+}
+
+TEST(UnionTest, ErrorsNameTheirCause) {
+  struct ErrorCase {
+    Loop a, b;
+    Id errorClass;
+    std::string message;
+  };
+  // Five crossings within 2.3e-4: A zigzags across B's top edge (far from B's corners, and too far
+  // from it to be snapped onto it).
+  Loop zigzag = {{0, 2}};
+  for (int k = 0; k <= 5; ++k) zigzag.push_back({5e-5 * k, 1.0 + (k % 2 == 0 ? 2e-4 : -2e-4)});
+  zigzag.insert(zigzag.end(), {{3e-4, 0}, {-0.5, 0}, {-0.5, 2}});
+  const std::vector<ErrorCase> cases = {
+      {Rectangle(2000, 0, 2200, 1), Rectangle(2100, 0.5, 2150, 2), IllegalArgumentError,
+       "Position outside of uniquely representable range"},
+      {Loop{{0, 0}, {0, 2}, {1, 1}, {2, 2}, {2, 0}, {1, 1}}, Rectangle(1, 0, 3, 3), IllegalArgumentError,
+       "Loop contains duplicate sequential vertices or self-contact points, which need cleanup"},
+      {Rectangle(0, 0, 2, 2), Loop{{1, 0.5}, {1, 3}, {3, 3}, {3, 0.5}, {3, 0.5}}, IllegalArgumentError,
+       "Loop contains duplicate sequential vertices or self-contact points, which need cleanup"},
+      {Reversed(zigzag), Rectangle(-1, -1, 1, 1), DegeneratedInputError, ""},
+  };
+  for (const ErrorCase& c : cases) {
+    Result<Loops> loops = G::CalculateUnionOfPolygons(View(c.a), View(c.b), true, true);
+    ASSERT_FALSE(loops);
+    EXPECT_TRUE(loops.GetError().Is(c.errorClass)) << c.message;
+    EXPECT_EQ(loops.GetError().Message(), c.message);
+  }
+}
+
+// ---- Against an independent intersection ----
+
+// Star-shaped around (cx, cy), clockwise, with jittered angles (no gap reaches a half turn, so the
+// loop is simple) and random radii.
+Loop RandomStar(std::mt19937_64& random, int count, Float cx, Float cy, Float size) {
+  std::uniform_real_distribution<Float> unit(0.0, 1.0);
+  Loop loop;
+  for (int k = 0; k < count; ++k) {
+    const Float angle = -2.0 * M_PI * (k + 0.8 * unit(random)) / count;
+    const Float radius = size * (0.2 + 0.8 * unit(random));
+    loop.push_back({cx + radius * std::cos(angle), cy + radius * std::sin(angle)});
+  }
+  return loop;
+}
+
+TEST(UnionOracleTest, RandomPairsMatchTheAreaOfAnIndependentIntersection) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<Float> offset(-60.0, 60.0);
+  for (int round = 0; round < SanitizerScaled(400, 60); ++round) {
+    const Loop a = RandomStar(random, 5 + round % 30, 0, 0, 100);
+    const Loop b = RandomStar(random, 5 + round % 17, offset(random), offset(random), 80);
+    SCOPED_TRACE(round);
+    ExpectUnion(a, b, 1e-6 * -SignedArea(View(a)));
+  }
+}
+
+// ---- Packings of real pieces ----
+
+#ifdef ZEMOX_NESTING_DATA
+// The pieces of one instance: every "Data" array of [x, y] pairs, in file order.
+std::vector<Loop> ReadPieces(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string json = text.str();
+  std::vector<Loop> pieces;
+  for (size_t at = json.find("\"Data\""); at != std::string::npos; at = json.find("\"Data\"", at + 1)) {
+    size_t cursor = json.find('[', at) + 1;
+    Loop piece;
+    while (true) {
+      const size_t open = json.find_first_of("[]", cursor);
+      if (json[open] == ']') break;
+      const size_t close = json.find(']', open);
+      std::istringstream pair(json.substr(open + 1, close - open - 1));
+      Vector2d p;
+      char comma = 0;
+      pair >> p.x >> comma >> p.y;
+      piece.push_back(p);
+      cursor = close + 1;
+    }
+    pieces.push_back(piece);
+  }
+  return pieces;
+}
+
+// Clockwise, centred on the origin and scaled to fit within 600 so that placed copies stay inside the
+// grid's range.
+Loop Prepared(const Loop& piece) {
+  Vector2d low = piece[0], high = piece[0];
+  for (const Vector2d& p : piece) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+  }
+  const Vector2d centre = (low + high) * 0.5;
+  const Float scale = std::min(1.0, 600.0 / std::max(high.x - low.x, high.y - low.y));
+  Loop prepared;
+  for (const Vector2d& p : Reversed(piece)) prepared.push_back((p - centre) * scale);
+  return prepared;
+}
+
+class UnionPackingTest : public testing::TestWithParam<const char*> {};
+
+// Each piece with its half-turned copy placed on each of its edges (the two share that edge, end to
+// end, as a packing places them), and with a copy whose leftmost vertex sits on its rightmost one.
+TEST_P(UnionPackingTest, EdgeToEdgeAndVertexToVertexGiveTheExactOutline) {
+  const std::string path = std::string(ZEMOX_NESTING_DATA) + "/" + GetParam();
+  if (!std::ifstream(path)) GTEST_SKIP() << "no nesting data at " << path;
+  for (const Loop& raw : ReadPieces(path)) {
+    const Loop piece = Prepared(raw);
+    const Float tolerance = 1e-7 * -SignedArea(View(piece));
+    for (size_t i = 0; i < piece.size(); ++i) {
+      const Vector2d through = piece[i] + piece[(i + 1) % piece.size()];
+      Loop turned;
+      for (const Vector2d& p : piece) turned.push_back(through - p);
+      SCOPED_TRACE(testing::Message() << GetParam() << " edge " << i);
+      ExpectUnion(piece, turned, tolerance);
+    }
+    const auto byX = [](const Vector2d& l, const Vector2d& r) { return l.x != r.x ? l.x < r.x : l.y < r.y; };
+    const Vector2d leftmost = *std::min_element(piece.begin(), piece.end(), byX);
+    const Vector2d rightmost = *std::max_element(piece.begin(), piece.end(), byX);
+    const Loop beside = Translated(piece, rightmost - leftmost);
+    Result<Loops> loops = G::CalculateUnionOfPolygons(View(piece), View(beside), true, true);
+    ASSERT_TRUE(loops);
+    const Float expected = OracleUnionArea(piece, beside);
+    if (loops.Value().IsEmpty())
+      EXPECT_NEAR(expected, -2.0 * SignedArea(View(piece)), tolerance) << "only pieces that merely touch vanish";
+    else
+      EXPECT_NEAR(UnionArea(loops.Value()), expected, tolerance);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Nesting, UnionPackingTest,
+                         testing::Values("albano.json", "dagli.json", "mao.json", "marques.json"));
+#endif
+
+// ---- Allocation failure ----
+
+TEST(UnionTest, EveryAllocationFailureIsReported) {
+  for (const Bool crossing : {false, true}) {
+    const Loop b = crossing ? Rectangle(2, 0.5, 4, 2.5) : Rectangle(3, 0, 4, 3);
+    for (Int k = 1;; ++k) {
+      FailAllocationAfter(k);
+      Result<Loops> loops = G::CalculateUnionOfPolygons(View(cShape), View(b), true, true);
+      FailAllocationAfter(0);
+      if (loops) {
+        EXPECT_EQ(loops.Value().GetCount(), 2);
+        break;
+      }
+      ASSERT_TRUE(loops.GetError().Is(OutOfMemoryError)) << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zemox
