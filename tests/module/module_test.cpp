@@ -14,6 +14,7 @@
 #include "geom/convexhull.h"
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
+#include "geom/geometryutils.h"
 #include "geom/polygontypes.h"
 #include "private_geom/intersectingoutlinesprocessing.h"
 #include "private_geom/sortoutlines2d.h"
@@ -62,6 +63,88 @@ TEST_F(LoadedModuleTest, RegistersModuleAndEachRecordOnce) {
   EXPECT_EQ(RefusedRegistrationCount(), 0);
 }
 
+// Every record the module registers, as "kind identifier" (enumerations by their registered name), in
+// the order of this list: the identifiers callers rely on, typed here independently of the code.
+const char* const expectedRecords[] = {
+    "class net.zemox.private_geom.interface.intersectingoutlinesprocessing.nonrobust",
+    "class net.zemox.private_geom.mesherclass.delaunay",
+    "class net.zemox.private_geom.mesherclass.regular",
+    "class net.zemox.private_geom.sortoutlines2d.exact",
+    "class net.zemox.private_geom.sortoutlines2d.fast",
+    "class net.zemox.private_geom.straightskeleton.straightskeleton",
+    "class net.zemox.private_geom.tessellationclass.delaunay",
+    "class net.zemox.private_geom.tessellationclass.fist",
+    "class net.zemox.private_geom.tessellationclass.simple",
+    "datatype net.zemox.geom.simplepolygon",
+    "datatype net.zemox.geom.uvwpolygon",
+    "enumeration ConvexHullInternal::ORIENTATION",
+    "enumeration FIXOPERATION",
+    "enumeration FLIPCASE",
+    "enumeration GEOMETRYDECOMPOSITION_OUTPUT",
+    "enumeration GEOMETRY_TEST_EXACT",
+    "enumeration INSIDETEST",
+    "enumeration LOOP_OVERLAP_STATE",
+    "enumeration ORIENTATION",
+    "enumeration OUTLINEPROCESSING_INPUT",
+    "enumeration UnionUtilsInternal::GEOM_SNAP_DATA",
+    "enumeration UnionUtilsInternal::RELATIVE_TO_RANGE_STATE",
+    "errorclass net.zemox.error.degeneratedinput",
+    "implementation net.zemox.geom.geometryutils",
+    "implementation net.zemox.interface.convexhull",
+    "implementation net.zemox.interface.delaunay3d",
+    "implementation net.zemox.interface.exactpredicates2d",
+    "interface net.zemox.geom.geometryutils",
+    "interface net.zemox.interface.convexhull",
+    "interface net.zemox.interface.degeneratedinputerror",
+    "interface net.zemox.interface.delaunay3d",
+    "interface net.zemox.interface.exactpredicates2d",
+    "interface net.zemox.private_geom.interface.geometrydecomposition",
+    "interface net.zemox.private_geom.interface.intersectingoutlinesprocessing",
+    "interface net.zemox.private_geom.interface.mesher",
+    "interface net.zemox.private_geom.interface.outlineprocessing",
+    "interface net.zemox.private_geom.interface.sortoutlines2d",
+    "interface net.zemox.private_geom.interface.tessellation",
+    "interface net.zemox.private_geom.straightskeleton",
+    "module net.zemox.geom",
+    "moduleinfo net.zemox.moduleinfo.mpfr",
+    "option net.zemox.outlineprocessing.thread",
+    "option net.zemox.private_geom.geometrydecompositionoption.quad",
+    "option net.zemox.private_geom.mesheroption.delaunay.gradient",
+    "option net.zemox.private_geom.mesheroption.delaunay.maxsizefactor",
+    "option net.zemox.private_geom.mesheroption.delaunay.minangle",
+    "option net.zemox.private_geom.mesheroption.regular.gridbox",
+    "option net.zemox.private_geom.mesheroption.regular.gridstep",
+    "option net.zemox.private_geom.tesselationoption.fist.earsfancy",
+    "option net.zemox.private_geom.tesselationoption.fist.earsrandom",
+    "option net.zemox.private_geom.tesselationoption.fist.earstop",
+    "option net.zemox.private_geom.tesselationoption.fist.sorted",
+    "registry net.zemox.private_geom.registry.mesherclasses",
+    "registry net.zemox.private_geom.registry.sortoutlines2d",
+    "registry net.zemox.private_geom.registry.tessellationclasses",
+    "registryentry net.zemox.private_geom.sortoutlines2d.exact",
+    "registryentry net.zemox.private_geom.sortoutlines2d.fast",
+    "selftest net.zemox.unittest.geom.module.geometryutilstest",
+    "selftest net.zemox.unittest.outlinesintersections2d",
+    "selftest net.zemox.unittest.redblacktree",
+    "selftest net.zemox.unittest.selfintersectingoutlinehull2d",
+    "selftest net.zemox.unittest.separateselfintersectingoutline2d",
+    "selftest net.zemox.unittest.sortedset",
+};
+
+TEST_F(LoadedModuleTest, RegistersExactlyTheFullIdentifierSet) {
+  std::vector<std::string> registered;
+  EnumerateRecords(
+      [](const Record& record, void* context) {
+        const char* key = record.kind == RecordKind::ENUMERATION ? record.name : record.id.Text();
+        static_cast<std::vector<std::string>*>(context)->push_back(std::string(RecordKindName(record.kind)) + " " +
+                                                                   key);
+        return true;
+      },
+      &registered);
+  std::sort(registered.begin(), registered.end());
+  EXPECT_EQ(registered, std::vector<std::string>(std::begin(expectedRecords), std::end(expectedRecords)));
+}
+
 // The reflection data of an interface as text: each slot's method with its parameters, outputs
 // marked ">" and in/out parameters "<>".
 std::string Reflection(const Id& interfaceId) {
@@ -101,6 +184,14 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
             "ToString(formatStatement)");
   EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
+  const std::string geometryUtils = Reflection(GeometryUtilsInterface::ID);
+  for (const char* slot : {"LinearRemapToRange(value from1 to1 from2 to2) GetAngle2D(direction1 direction2) ",
+                           " Points3Dto2D(points normal <>basisVector0 <>basisVector1 >translate checkDegenerated "
+                           ">outPoints computeBasis) Points3Dto2D(points normal checkDegenerated >outPoints) ",
+                           " CleanLoop2DInPlace(<>outlinePoints maintainStart) ",
+                           " CalculateBoundingBoxIndices(verts >minIdxX >maxIdxX >minIdxY >maxIdxY "
+                           "findMostCounterClockwise)"})
+    EXPECT_NE(geometryUtils.find(slot), std::string::npos) << slot;
   EXPECT_EQ(Reflection(IntersectingOutlinesProcessingInterface::ID),
             "GetSimplePolygons(outlinePoints disjoinIntersections >points >pointCounts >outlinePointIds) "
             "GetHull(outlinePoints disjoinIntersections >points >outlinePointIds)");
@@ -108,7 +199,8 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Free(object) Alloc(allocLocation) "
             "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
             "ComputeConvexHull(vertices shrink shrinkClamp >hull)");
-  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID}) {
+  for (const Id& id :
+       {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID, GeometryUtilsInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
     EXPECT_NE(implementation.table, nullptr);

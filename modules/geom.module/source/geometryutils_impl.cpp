@@ -731,3 +731,18 @@ void GeometryUtilsImpl::CalculateBoundingBoxIndices(Block<const Vector2d> verts,
 }
 
 }  // namespace zemox
+
+namespace zemox {
+namespace {
+
+const InterfaceRegistration<GeometryUtilsInterface> geometryUtilsInterface;
+const ImplementationRegistration<GeometryUtilsInterface, GeometryUtilsImpl> geometryUtilsImplementation(
+    "GeometryUtilsImpl");
+const EnumRegistration<GEOMETRY_TEST_EXACT> geometryTestExactEnum;
+const EnumRegistration<LOOP_OVERLAP_STATE> loopOverlapStateEnum;
+const EnumRegistration<UnionUtilsInternal::GEOM_SNAP_DATA> snapDataEnum;
+const EnumRegistration<UnionUtilsInternal::RELATIVE_TO_RANGE_STATE> relativeToRangeEnum;
+const EnumRegistration<FIXOPERATION> fixOperationEnum;
+
+}  // namespace
+}  // namespace zemox
