@@ -9,7 +9,8 @@
 
 namespace zemox {
 
-bool RunConvexHullDemo(std::FILE* out) {
+bool RunConvexHullDemo(const DemoOutput& output) {
+  std::FILE* out = output.out;
   Result<ConvexHullRef> created = ConvexHullRef::Create();
   if (!created) {
     std::fprintf(out, "convexhull: no instance: %s\n", created.GetError().Class().Text());

@@ -61,7 +61,8 @@ Report Check(const Delaunay3DRef& tetrahedralization) {
 
 }  // namespace
 
-bool RunDelaunay3DDemo(std::FILE* out) {
+bool RunDelaunay3DDemo(const DemoOutput& output) {
+  std::FILE* out = output.out;
   Result<Delaunay3DRef> created = Delaunay3DRef::Create();
   if (!created) {
     std::fprintf(out, "delaunay3d: no instance: %s\n", created.GetError().Class().Text());

@@ -63,7 +63,8 @@ bool RunPointTests(std::FILE* out) {
 
 }  // namespace
 
-bool RunExactPredicates2DDemo(std::FILE* out) {
+bool RunExactPredicates2DDemo(const DemoOutput& output) {
+  std::FILE* out = output.out;
   std::fprintf(out, "ExactPredicates2D\n");
   const bool outlines = RunOutlineTests(out);
   const bool points = RunPointTests(out);

@@ -2,9 +2,11 @@
 // times; the component splits it into simple loops and reduces it to its hull.
 
 #include <cmath>
+#include <vector>
 
 #include "demos.h"
 #include "private_geom/intersectingoutlinesprocessing.h"
+#include "svg.h"
 
 namespace zemox {
 namespace {
@@ -21,7 +23,8 @@ void PrintLoop(std::FILE* out, const BaseArray<Vector2d>& points, const BaseArra
 
 }  // namespace
 
-bool RunIntersectingOutlinesDemo(std::FILE* out) {
+bool RunIntersectingOutlinesDemo(const DemoOutput& output) {
+  std::FILE* out = output.out;
   std::fprintf(out, "IntersectingOutlinesProcessing\n");
   // Every second point of a regular pentagon of radius 10.
   Vector2d star[5];
@@ -53,6 +56,15 @@ bool RunIntersectingOutlinesDemo(std::FILE* out) {
   std::fprintf(out, "  its hull, counter-clockwise from the smallest point, %lld points:\n",
                static_cast<long long>(hull.GetCount()));
   PrintLoop(out, hull, hullIds, 0, hull.GetCount());
+  if (output.svgDirectory != nullptr) {
+    SvgLayer loops{"#1f77b4", {}};
+    for (Int loop = 0, start = 0; loop < counts.GetCount(); start += counts[loop++])
+      loops.loops.emplace_back(points.begin() + start, points.begin() + start + counts[loop]);
+    if (!WriteSvg(
+            out, output.svgDirectory, "outlinerepair",
+            {{"#d62728", {std::vector<Vector2d>(star, star + 5)}}, loops, {"#2ca02c", {{hull.begin(), hull.end()}}}}))
+      return false;
+  }
   return counts.GetCount() == 2 && hull.GetCount() == 10;
 }
 

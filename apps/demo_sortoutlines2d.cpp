@@ -3,13 +3,16 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "demos.h"
 #include "private_geom/sortoutlines2d.h"
+#include "svg.h"
 
 namespace zemox {
 
-bool RunSortOutlines2DDemo(std::FILE* out) {
+bool RunSortOutlines2DDemo(const DemoOutput& output) {
+  std::FILE* out = output.out;
   std::fprintf(out, "SortOutlines2D\n");
   const Vector2d points[] = {{0, 0}, {9, 0}, {9, 9}, {0, 9}, {1, 1}, {8, 1}, {8, 8},  {1, 8},  {2, 2}, {7, 2},
                              {7, 7}, {2, 7}, {3, 3}, {6, 3}, {6, 6}, {3, 6}, {20, 0}, {21, 0}, {21, 1}};
@@ -35,6 +38,21 @@ bool RunSortOutlines2DDemo(std::FILE* out) {
     std::fprintf(out, "]");
   }
   std::fprintf(out, "\n");
+  if (output.svgDirectory != nullptr) {
+    // Each outer boundary with its holes in its own colour; even-odd filling leaves the holes open.
+    const char* colours[] = {"#1f77b4", "#ff7f0e", "#2ca02c"};
+    std::vector<SvgLayer> layers;
+    for (const BaseArray<Int>& polygon : polygons) {
+      SvgLayer layer{colours[layers.size() % 3], {}};
+      for (const Int polyline : polygon) {
+        Int first = 0;
+        for (Int k = 0; k < polyline; ++k) first += counts[k];
+        layer.loops.emplace_back(points + first, points + first + counts[polyline]);
+      }
+      layers.push_back(layer);
+    }
+    if (!WriteSvg(out, output.svgDirectory, "sortoutlines2d", layers)) return false;
+  }
   return polygons.GetCount() == 3;
 }
 

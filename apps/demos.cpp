@@ -2,13 +2,14 @@
 
 namespace zemox {
 
-bool RunDemos(std::FILE* out) {
+bool RunDemos(const DemoOutput& output) {
   bool ok = true;
-  ok = RunExactPredicates2DDemo(out) && ok;
-  ok = RunSortOutlines2DDemo(out) && ok;
-  ok = RunIntersectingOutlinesDemo(out) && ok;
-  ok = RunDelaunay3DDemo(out) && ok;
-  ok = RunConvexHullDemo(out) && ok;
+  ok = RunExactPredicates2DDemo(output) && ok;
+  ok = RunGeometryUtilsDemo(output) && ok;
+  ok = RunSortOutlines2DDemo(output) && ok;
+  ok = RunIntersectingOutlinesDemo(output) && ok;
+  ok = RunDelaunay3DDemo(output) && ok;
+  ok = RunConvexHullDemo(output) && ok;
   return ok;
 }
 

@@ -17,6 +17,7 @@ struct Options {
   bool list = false;
   bool selfTest = false;
   bool demo = false;
+  const char* svgDirectory = nullptr;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -27,10 +28,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.selfTest = true;
     } else if (std::strcmp(argv[i], "--demo") == 0) {
       options.demo = true;
+    } else if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc) {
+      options.svgDirectory = argv[++i];
     } else if (std::strcmp(argv[i], "--module") == 0 && i + 1 < argc) {
       options.modulePath = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: zemox-host [--list] [--selftest] [--demo] [--module PATH]\n");
+      std::fprintf(stderr, "usage: zemox-host [--list] [--selftest] [--demo [--svg DIR]] [--module PATH]\n");
       return false;
     }
   }
@@ -96,7 +99,7 @@ int main(int argc, char** argv) {
   bool ok = zemox::RefusedRegistrationCount() == 0;
   if (options.list) zemox::ListRecords();
   if (options.selfTest) ok = zemox::RunAllSelfTests() && ok;
-  if (options.demo) ok = zemox::RunDemos(stdout) && ok;
+  if (options.demo) ok = zemox::RunDemos({stdout, options.svgDirectory}) && ok;
   dlclose(module);
   return ok ? 0 : 1;
 }
