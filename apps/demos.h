@@ -11,7 +11,13 @@ bool RunDemos(std::FILE* out);
 // Exact 2D predicates: outline tests and orientation and in-circle signs on degenerate input.
 bool RunExactPredicates2DDemo(std::FILE* out);
 
+// Sorts nested squares into outer boundaries and holes and prints the sorter's text.
+bool RunSortOutlines2DDemo(std::FILE* out);
+
 // Tetrahedralises a few thousand random points through Delaunay3DRef and checks the result.
 bool RunDelaunay3DDemo(std::FILE* out);
+
+// Hulls a random cloud through ConvexHullRef and reports its vertex, edge and face counts.
+bool RunConvexHullDemo(std::FILE* out);
 
 }  // namespace zemox

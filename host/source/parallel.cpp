@@ -2,7 +2,6 @@
 
 #include <oneapi/tbb/blocked_range.h>
 #include <oneapi/tbb/parallel_for.h>
-#include <oneapi/tbb/parallel_invoke.h>
 #include <oneapi/tbb/task_arena.h>
 
 #include <atomic>
@@ -42,20 +41,6 @@ Result<void> ParallelForRange(Int count, Int granularity, RangeBody body, void* 
   try {
     tbb::parallel_for(tbb::blocked_range<Int>(0, count, granularity < 1 ? 1 : granularity),
                       [&](const tbb::blocked_range<Int>& range) { body(context, range.begin(), range.end()); });
-  } catch (const std::bad_alloc&) {
-    return ZEMOX_ERROR(OutOfMemoryError);
-  }
-  return OK();
-}
-
-Result<void> ParallelInvoke(TaskBody first, void* firstContext, TaskBody second, void* secondContext) {
-  if (!IsParallelExecutionEnabled()) {
-    first(firstContext);
-    second(secondContext);
-    return OK();
-  }
-  try {
-    tbb::parallel_invoke([&] { first(firstContext); }, [&] { second(secondContext); });
   } catch (const std::bad_alloc&) {
     return ZEMOX_ERROR(OutOfMemoryError);
   }

@@ -1,5 +1,5 @@
 // The caller's way: load geom.module.so as a host does, find its records in the registry, call the
-// exact 2D predicates through their interface, unload it and check that it leaves nothing behind.
+// services through their interfaces, unload it and check that it leaves nothing behind.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -11,8 +11,10 @@
 #include <tuple>
 #include <vector>
 
+#include "geom/convexhull.h"
 #include "geom/delaunay3d.h"
 #include "geom/exactpredicates2d.h"
+#include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
 
 namespace zemox {
@@ -93,15 +95,24 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "OrientDet(planePointA planePointB planePointC testPoint) Flush() "
             "FindTetIndexContainingPoint(point >foundTetIndex <>onFace1 <>onFace2) "
             "FindTetContainingPoint(point >foundTetIndex)");
-  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID}) {
+  EXPECT_EQ(Reflection(SortOutlines2DInterface::ID),
+            "Init(vertexPositions segments minPointsCount) Reset() GetResult(>polygonsWithHoles) GetMemorySize() "
+            "ToString(formatStatement)");
+  EXPECT_EQ(Reflection(OutlineProcessingInterface::ID), "GetSupportedInput()");
+  EXPECT_EQ(Reflection(ConvexHullInterface::ID),
+            "Free(object) Alloc(allocLocation) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
+            "ComputeConvexHull(vertices shrink shrinkClamp >hull)");
+  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
     EXPECT_NE(implementation.table, nullptr);
   }
 }
 
-// A self-test calls through an interface; registering it changed the registry, so the lookup cache
-// is cold and the call takes the registry lock, which the runner must not hold.
+// Every registered self-test passes. One of them calls through an interface: registering it changed
+// the registry, so the lookup cache is cold and the call takes the registry lock, which the runner
+// must not hold.
 Result<void> SelfTestThroughInterface() {
   const Result<Float> inside = ExactPredicates2DInterface::InTriangle({0, 0}, {4, 0}, {0, 4}, {1, 1});
   if (!inside) return inside.GetError();
@@ -109,7 +120,7 @@ Result<void> SelfTestThroughInterface() {
   return OK();
 }
 
-TEST_F(LoadedModuleTest, SelfTestsRunOutsideTheRegistryLock) {
+TEST_F(LoadedModuleTest, SelfTestsPassAndRunOutsideTheRegistryLock) {
   const Registration test({.kind = RecordKind::SELFTEST,
                            .id = "net.zemox.unittest.throughinterface",
                            .owner = UnitTestRegistry,
@@ -177,6 +188,38 @@ TEST_F(LoadedModuleTest, TetrahedralisesThroughDelaunay3DRef) {
   EXPECT_GE(found, 0);
 }
 
+TEST_F(LoadedModuleTest, SortsOutlinesThroughBothRegisteredClasses) {
+  const Vector2d points[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {1, 1}, {2, 1}, {2, 2}, {1, 2}};
+  const Int counts[] = {4, 4};
+  for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
+    Result<SortOutlines2DRef> sorter = CreateSortOutlines2D(classId);
+    ASSERT_TRUE(sorter) << classId.Text();
+    EXPECT_EQ(sorter.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
+    ASSERT_TRUE(sorter.Value()->Init({points, 8}, {counts, 2}, 3));
+    EXPECT_EQ(
+        sorter.Value()->ToString(nullptr).Value().View(),
+        "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 1.\nPolyline 1. No nested polylines.");
+  }
+  EXPECT_FALSE(CreateSortOutlines2D("net.zemox.private_geom.sortoutlines2d.none"));
+}
+
+TEST_F(LoadedModuleTest, HullsThroughConvexHullRef) {
+  Result<ConvexHullRef> created = ConvexHullRef::Create();
+  ASSERT_TRUE(created);
+  const Vector octahedron[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, 0, 0}};
+  BaseArray<Vector> vertices;
+  BaseArray<ConvexHullEdge> edges;
+  BaseArray<Int> faces;
+  ASSERT_EQ(created.Value().ComputeConvexHull({octahedron, 7}, 0.0, 0.0, vertices, edges, faces).Value(), 0.0);
+  EXPECT_EQ(vertices.GetCount(), 6);
+  EXPECT_EQ(edges.GetCount(), 24);
+  EXPECT_EQ(faces.GetCount(), 8);
+  for (Int face : faces) EXPECT_EQ(edges[edges[edges[face].nextEdgeOfFace].nextEdgeOfFace].nextEdgeOfFace, face);
+  ConvexHullRecord shrunkAway;
+  EXPECT_LT(created.Value().ComputeConvexHull({octahedron, 7}, 2.0, 0.0, shrunkAway).Value(), 0.0);
+  EXPECT_TRUE(shrunkAway.vertices.IsEmpty() && shrunkAway.edges.IsEmpty() && shrunkAway.faces.IsEmpty());
+}
+
 // Runs last in this file's order: after unloading, no record of the module remains and the
 // interface reports that it has no implementation.
 TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
@@ -200,6 +243,9 @@ TEST(UnloadedModuleTest, LeavesNoRecordsAndInterfaceReportsNoImplementation) {
   const Result<Delaunay3DRef> instance = Delaunay3DRef::Create();
   ASSERT_FALSE(instance);
   EXPECT_TRUE(instance.GetError().Is(IllegalStateError));
+  const Result<ConvexHullRef> hull = ConvexHullRef::Create();
+  ASSERT_FALSE(hull);
+  EXPECT_TRUE(hull.GetError().Is(IllegalStateError));
 }
 
 }  // namespace

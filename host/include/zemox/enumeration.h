@@ -20,14 +20,13 @@
 #define ZEMOX_ENUM_VALUE_INFO_(name, number) \
   ::zemox::EnumValueInfo { #name, number }
 
-#define ZEMOX_ENUM(Name, registeredName, identifier, ...)                                          \
-  enum class Name : ::zemox::Int32 { ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_ENUM_VALUE, __VA_ARGS__) };     \
-  struct Name##Enumeration {                                                                      \
-    static constexpr const char* NAME = registeredName;                                           \
-    static constexpr ::zemox::Id ID{identifier};                                                  \
-    static constexpr ::zemox::EnumValueInfo VALUES[] = {                                          \
-        ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_ENUM_VALUE_INFO, __VA_ARGS__)};                             \
-  };                                                                                              \
+#define ZEMOX_ENUM(Name, registeredName, identifier, ...)                                                             \
+  enum class Name : ::zemox::Int32 { ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_ENUM_VALUE, __VA_ARGS__) };                        \
+  struct Name##Enumeration {                                                                                          \
+    static constexpr const char* NAME = registeredName;                                                               \
+    static constexpr ::zemox::Id ID{identifier};                                                                      \
+    static constexpr ::zemox::EnumValueInfo VALUES[] = {ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_ENUM_VALUE_INFO, __VA_ARGS__)}; \
+  };                                                                                                                  \
   constexpr Name##Enumeration DescribeEnumeration(Name) { return {}; }
 
 namespace zemox {

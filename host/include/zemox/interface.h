@@ -22,7 +22,10 @@
 //   ZEMOX_STATIC_SLOT  static interfaces: a static method, implemented by a static member of the
 //                      implementation class;
 //   ZEMOX_SLOT         instance interfaces: a method of the handle, implemented by a member function;
-//   ZEMOX_CONST_SLOT   the same for a method that leaves the instance unchanged.
+//   ZEMOX_CONST_SLOT   the same for a method that leaves the instance unchanged;
+//   ZEMOX_VIRTUAL_SLOT, ZEMOX_VIRTUAL_CONST_SLOT
+//                      component interfaces: a pure virtual method, overridden by each class that
+//                      implements the interface (objects are created from class identifiers).
 // Instance interfaces start with ZEMOX_INSTANCE_INTERFACE, which declares slots 0 (Free) and 1
 // (Alloc), and are held through InstanceRef<Interface>.
 //
@@ -62,65 +65,78 @@
   ::zemox::ParameterInfo { #name, ::zemox::ParameterDirection::direction }
 
 // Identifier and slot count of the interface; opens its declaration.
-#define ZEMOX_INTERFACE(identifier, slotCount)      \
-  static constexpr ::zemox::Id ID{identifier};       \
+#define ZEMOX_INTERFACE(identifier, slotCount) \
+  static constexpr ::zemox::Id ID{identifier}; \
   static constexpr ::zemox::Int SLOT_COUNT = slotCount;
 
 // A slot of a static interface. The declaration comes first: the method's body needs its deduced type.
-#define ZEMOX_STATIC_SLOT(index, ResultType, Method, ...)                                                      \
-  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                   \
-    return ::zemox::DeclareSlot<ResultType(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_TYPE, __VA_ARGS__))>(        \
-        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                    \
-  }                                                                                                              \
-  static ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) {                 \
-    return CallSlot<index>(#Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_NAME, __VA_ARGS__));                 \
-  }                                                                                                              \
-  template <typename Impl>                                                                                       \
+#define ZEMOX_STATIC_SLOT(index, ResultType, Method, ...)                                                           \
+  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                       \
+    return ::zemox::DeclareSlot<ResultType(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_TYPE, __VA_ARGS__))>(            \
+        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                        \
+  }                                                                                                                 \
+  static ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) {                     \
+    return CallSlot<index>(#Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_NAME, __VA_ARGS__));                     \
+  }                                                                                                                 \
+  template <typename Impl>                                                                                          \
   static ResultType Invoke(::zemox::SlotIndex<index> ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_PLAIN, __VA_ARGS__)) { \
-    return Impl::Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_NAME, __VA_ARGS__));                             \
+    return Impl::Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_NAME, __VA_ARGS__));                                \
   }
 
 // A slot of an instance interface; `qualifier` is empty or const.
-#define ZEMOX_INSTANCE_SLOT_(qualifier, index, ResultType, Method, ...)                                          \
-  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                 \
-    return ::zemox::DeclareSlot<ResultType(void* ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_TYPE, __VA_ARGS__))>( \
-        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                  \
-  }                                                                                                            \
-  ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) qualifier {             \
-    return CallSlot<index>(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_NAME, __VA_ARGS__));                        \
-  }                                                                                                            \
-  template <typename Impl>                                                                                     \
-  static ResultType Invoke(::zemox::SlotIndex<index>,                                                          \
-                           void* object ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_PLAIN, __VA_ARGS__)) {          \
+#define ZEMOX_INSTANCE_SLOT_(qualifier, index, ResultType, Method, ...)                                              \
+  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                        \
+    return ::zemox::DeclareSlot<ResultType(void* ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_TYPE, __VA_ARGS__))>(       \
+        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                         \
+  }                                                                                                                  \
+  ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) qualifier {                   \
+    return CallSlot<index>(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_NAME, __VA_ARGS__));                              \
+  }                                                                                                                  \
+  template <typename Impl>                                                                                           \
+  static ResultType Invoke(::zemox::SlotIndex<index>,                                                                \
+                           void* object ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_PLAIN, __VA_ARGS__)) {               \
     return static_cast<qualifier Impl*>(object)->Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_NAME, __VA_ARGS__)); \
   }
 #define ZEMOX_SLOT(index, ResultType, Method, ...) ZEMOX_INSTANCE_SLOT_(, index, ResultType, Method, __VA_ARGS__)
 #define ZEMOX_CONST_SLOT(index, ResultType, Method, ...) \
   ZEMOX_INSTANCE_SLOT_(const, index, ResultType, Method, __VA_ARGS__)
 
+// A slot of a component interface: a pure virtual method of the class, overridden by each
+// implementation class; `qualifier` of the second form is const.
+#define ZEMOX_VIRTUAL_SLOT_(qualifier, index, ResultType, Method, ...)                                         \
+  static constexpr auto Describe(::zemox::SlotIndex<index>) {                                                  \
+    return ::zemox::DeclareSlot<ResultType(void* ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_TYPE, __VA_ARGS__))>( \
+        #Method ZEMOX_PP_FOR_EACH(ZEMOX_COMMA_PARAMETER_INFO, __VA_ARGS__));                                   \
+  }                                                                                                            \
+  virtual ResultType Method(ZEMOX_PP_FOR_EACH_COMMA(ZEMOX_PARAMETER_DECLARATION, __VA_ARGS__)) qualifier = 0;
+#define ZEMOX_VIRTUAL_SLOT(index, ResultType, Method, ...) ZEMOX_VIRTUAL_SLOT_(, index, ResultType, Method, __VA_ARGS__)
+#define ZEMOX_VIRTUAL_CONST_SLOT(index, ResultType, Method, ...) \
+  ZEMOX_VIRTUAL_SLOT_(const, index, ResultType, Method, __VA_ARGS__)
+
 // Opens an instance interface: identifier, slot count, and slots 0 (Free) and 1 (Alloc), which
 // destroy and create instances of the implementation in host memory.
-#define ZEMOX_INSTANCE_INTERFACE(Name, identifier, slotCount)                                              \
-  ZEMOX_INTERFACE(identifier, slotCount)                                                                   \
-  static constexpr auto Describe(::zemox::SlotIndex<0>) {                                                  \
-    return ::zemox::DeclareSlot<void(void*)>("Free", ::zemox::ParameterInfo{"object", ::zemox::ParameterDirection::IN}); \
-  }                                                                                                        \
-  static constexpr auto Describe(::zemox::SlotIndex<1>) {                                                  \
-    return ::zemox::DeclareSlot<::zemox::Result<void*>(const char*)>(                                      \
-        "Alloc", ::zemox::ParameterInfo{"allocLocation", ::zemox::ParameterDirection::IN});               \
-  }                                                                                                        \
-  template <typename Impl>                                                                                 \
-  static void Invoke(::zemox::SlotIndex<0>, void* object) {                                                \
-    ::zemox::DeleteObject(static_cast<Impl*>(object));                                                     \
-  }                                                                                                        \
-  template <typename Impl>                                                                                 \
-  static ::zemox::Result<void*> Invoke(::zemox::SlotIndex<1>, const char*) {                               \
-    return ::zemox::AllocInstance<Impl>();                                                                 \
-  }                                                                                                        \
-                                                                                                           \
- protected:                                                                                                \
-  Name() = default;                                                                                        \
-                                                                                                           \
+#define ZEMOX_INSTANCE_INTERFACE(Name, identifier, slotCount)                                                    \
+  ZEMOX_INTERFACE(identifier, slotCount)                                                                         \
+  static constexpr auto Describe(::zemox::SlotIndex<0>) {                                                        \
+    return ::zemox::DeclareSlot<void(void*)>("Free",                                                             \
+                                             ::zemox::ParameterInfo{"object", ::zemox::ParameterDirection::IN}); \
+  }                                                                                                              \
+  static constexpr auto Describe(::zemox::SlotIndex<1>) {                                                        \
+    return ::zemox::DeclareSlot<::zemox::Result<void*>(const char*)>(                                            \
+        "Alloc", ::zemox::ParameterInfo{"allocLocation", ::zemox::ParameterDirection::IN});                      \
+  }                                                                                                              \
+  template <typename Impl>                                                                                       \
+  static void Invoke(::zemox::SlotIndex<0>, void* object) {                                                      \
+    ::zemox::DeleteObject(static_cast<Impl*>(object));                                                           \
+  }                                                                                                              \
+  template <typename Impl>                                                                                       \
+  static ::zemox::Result<void*> Invoke(::zemox::SlotIndex<1>, const char*) {                                     \
+    return ::zemox::AllocInstance<Impl>();                                                                       \
+  }                                                                                                              \
+                                                                                                                 \
+ protected:                                                                                                      \
+  Name() = default;                                                                                              \
+                                                                                                                 \
  public:
 
 namespace zemox {
@@ -142,8 +158,7 @@ struct SlotDeclaration {
 };
 
 template <typename Signature, typename... Parameters>
-constexpr SlotDeclaration<Signature, sizeof...(Parameters)> DeclareSlot(const char* method,
-                                                                         Parameters... parameters) {
+constexpr SlotDeclaration<Signature, sizeof...(Parameters)> DeclareSlot(const char* method, Parameters... parameters) {
   return {method, {parameters...}};
 }
 
@@ -230,7 +245,7 @@ class InstanceHandle {
   template <typename Interface, Int index, typename... Arguments>
   auto CallSlotOf(Arguments&&... arguments) const {
     return reinterpret_cast<SlotPointer<Interface, index>>(table_[index])(object_,
-                                                                           std::forward<Arguments>(arguments)...);
+                                                                          std::forward<Arguments>(arguments)...);
   }
 
   const SlotFunction* table_ = nullptr;
@@ -312,8 +327,9 @@ class InterfaceReflection {
   }
   static constexpr std::size_t count = static_cast<std::size_t>(Interface::SLOT_COUNT);
   static_assert(Declared(std::make_index_sequence<count>{}), "a slot below the slot count is not declared");
-  static_assert(!requires { Interface::Describe(SlotIndex<Interface::SLOT_COUNT>{}); },
-                "a slot is declared beyond the slot count");
+  static_assert(
+      !requires { Interface::Describe(SlotIndex<Interface::SLOT_COUNT>{}); },
+      "a slot is declared beyond the slot count");
 
  public:
   static constexpr std::array<SlotInfo, count> slots = Build(std::make_index_sequence<count>{});
@@ -335,8 +351,9 @@ template <typename Interface>
 class InterfaceRegistration : public Registration {
  public:
   InterfaceRegistration()
-      : Registration(
-            {.kind = RecordKind::INTERFACE, .id = Interface::ID, .interfaceInfo = &InterfaceReflection<Interface>::info}) {}
+      : Registration({.kind = RecordKind::INTERFACE,
+                      .id = Interface::ID,
+                      .interfaceInfo = &InterfaceReflection<Interface>::info}) {}
 };
 
 // Binds every slot of an interface to the method of the same name of `Impl` and registers the table
@@ -346,7 +363,8 @@ class ImplementationRegistration {
  public:
   explicit ImplementationRegistration(const char* className)
       : table_(Bind(std::make_index_sequence<static_cast<std::size_t>(Interface::SLOT_COUNT)>{})),
-        registration_({.kind = RecordKind::IMPLEMENTATION, .id = Interface::ID, .name = className, .table = table_.data()}) {}
+        registration_(
+            {.kind = RecordKind::IMPLEMENTATION, .id = Interface::ID, .name = className, .table = table_.data()}) {}
 
   Bool IsRegistered() const { return registration_.IsRegistered(); }
 

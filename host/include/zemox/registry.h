@@ -139,6 +139,29 @@ Result<Object*> CreateObject(const Id& classId);
 // Creates an object of a class entered into the given registry.
 Result<Object*> CreateObjectFromRegistry(const Id& registryId, const Id& classId);
 
+// Factory of a component class, for its class record: a new object in host memory.
+template <typename Class>
+Result<Object*> CreateComponent() {
+  Class* object = NewObject<Class>();
+  if (object == nullptr) return ZEMOX_ERROR(OutOfMemoryError);
+  return static_cast<Object*>(object);
+}
+
+// Registers a component class under its identifier as an implementation of an interface and enters
+// it into a registry, for as long as the object lives.
+template <typename Class>
+class ComponentRegistration {
+ public:
+  ComponentRegistration(const Id& classId, const Id& interfaceId, const Id& registryId)
+      : classRecord_(
+            {.kind = RecordKind::CLASS, .id = classId, .owner = interfaceId, .factory = CreateComponent<Class>}),
+        registryEntry_({.kind = RecordKind::REGISTRYENTRY, .id = classId, .owner = registryId}) {}
+
+ private:
+  Registration classRecord_;
+  Registration registryEntry_;
+};
+
 // Identifier of the unit-test registry that modules enter their self-tests into.
 inline constexpr Id UnitTestRegistry{"net.zemox.registry.unittestclasses"};
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "zemox/enumeration.h"
+#include "zemox/interface.h"
 #include "zemox/object.h"
-#include "zemox/registry.h"
 
 namespace zemox {
 
@@ -10,12 +10,13 @@ namespace zemox {
 ZEMOX_ENUM(OUTLINEPROCESSING_INPUT, "OUTLINEPROCESSING_INPUT", "net.zemox.private_geom.enum.outlineprocessing_input",
            (NONE, 0), (HOLES, 2), (DEGENERATED, 4), (INPUT2D, 8), (INPUT3D, 16))
 
-inline constexpr Id OutlineProcessingInterfaceId{"net.zemox.private_geom.interface.outlineprocessing"};
-
 // Base of the outline-processing components.
 class OutlineProcessingInterface : public Object {
  public:
-  virtual OUTLINEPROCESSING_INPUT GetSupportedInput() const = 0;
+  ZEMOX_INTERFACE("net.zemox.private_geom.interface.outlineprocessing", 1)
+
+  // The kinds of input the component accepts.
+  ZEMOX_VIRTUAL_CONST_SLOT(0, OUTLINEPROCESSING_INPUT, GetSupportedInput)
 };
 
 }  // namespace zemox

@@ -1,0 +1,364 @@
+#include <gmpxx.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/testscale.h"
+#include "geom/convexhull.h"
+#include "zemox/memory.h"
+
+namespace zemox {
+namespace {
+
+using Points = std::vector<Vector>;
+
+Points Cube(Float low = 0.0, Float high = 1.0) {
+  Points points;
+  for (int corner = 0; corner < 8; ++corner)
+    points.push_back({corner & 1 ? high : low, corner & 2 ? high : low, corner & 4 ? high : low});
+  return points;
+}
+
+Points Uniform(Int count, UInt seed, Vector centre = {}) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<Float> coordinate(-10.0, 10.0);
+  Points points;
+  for (Int i = 0; i < count; ++i)
+    points.push_back(centre + Vector{coordinate(random), coordinate(random), coordinate(random)});
+  return points;
+}
+
+// Integer points with a predicate: lattice spheres, grids on a plane or a line.
+template <typename Keep>
+Points Lattice(int bound, Keep keep) {
+  Points points;
+  for (int x = -bound; x <= bound; ++x)
+    for (int y = -bound; y <= bound; ++y)
+      for (int z = -bound; z <= bound; ++z)
+        if (keep(x, y, z)) points.push_back({Float(x), Float(y), Float(z)});
+  return points;
+}
+
+// The computer snaps input to a grid of about 10^4 steps across the bounding box on each axis.
+// One step on every axis bounds how far a vertex moves and how far outside an input point can be.
+Float SnapTolerance(const Points& points) {
+  Vector low = points[0];
+  Vector high = points[0];
+  for (const Vector& p : points) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+  }
+  const Vector step = (high - low) * 1e-4;
+  return std::sqrt(Dot(step, step));
+}
+
+// The structure of every hull of two or more distinct points: links in range, the reverse of the
+// reverse is the edge and runs the other way, the next edge of a vertex leaves the same vertex, the
+// next edge of a face starts at the edge's target, face loops cover every edge once, V - E/2 + F = 2.
+::testing::AssertionResult IsValidHalfEdgeStructure(const ConvexHullRecord& hull) {
+  const Int edgeCount = hull.edges.GetCount();
+  auto edgeInRange = [&](Int index) { return index >= 0 && index < edgeCount; };
+  for (Int i = 0; i < edgeCount; ++i) {
+    const ConvexHullEdge& edge = hull.edges[i];
+    if (!edgeInRange(edge.reverseEdge) || !edgeInRange(edge.nextEdgeOfFace) || !edgeInRange(edge.nextEdgeOfVertex) ||
+        edge.sourceVertex < 0 || edge.targetVertex >= hull.vertices.GetCount())
+      return ::testing::AssertionFailure() << "edge " << i << " links out of range";
+    const ConvexHullEdge& reverse = hull.edges[edge.reverseEdge];
+    if (reverse.reverseEdge != i || edge.sourceVertex != reverse.targetVertex || edge.sourceVertex == edge.targetVertex)
+      return ::testing::AssertionFailure() << "edge " << i << " and its reverse disagree";
+    if (hull.edges[edge.nextEdgeOfVertex].sourceVertex != edge.sourceVertex ||
+        hull.edges[edge.nextEdgeOfFace].sourceVertex != edge.targetVertex)
+      return ::testing::AssertionFailure() << "the next edges of " << i << " start at the wrong vertex";
+  }
+  std::vector<int> visits(static_cast<size_t>(edgeCount), 0);
+  for (Int face = 0; face < hull.faces.GetCount(); ++face) {
+    Int edge = hull.faces[face];
+    do {
+      if (!edgeInRange(edge) || ++visits[static_cast<size_t>(edge)] > 1)
+        return ::testing::AssertionFailure() << "the loop of face " << face << " reaches edge " << edge;
+      edge = hull.edges[edge].nextEdgeOfFace;
+    } while (edge != hull.faces[face]);
+  }
+  if (std::count(visits.begin(), visits.end(), 0) != 0)
+    return ::testing::AssertionFailure() << "an edge is on no face loop";
+  if (2 * hull.vertices.GetCount() - edgeCount + 2 * hull.faces.GetCount() != 4)
+    return ::testing::AssertionFailure() << "V - E/2 + F is not 2";
+  return ::testing::AssertionSuccess();
+}
+
+using ExactVector = std::array<mpq_class, 3>;
+
+ExactVector ExactDifference(const Vector& a, const Vector& b) {
+  return {mpq_class(a.x) - mpq_class(b.x), mpq_class(a.y) - mpq_class(b.y), mpq_class(a.z) - mpq_class(b.z)};
+}
+mpq_class ExactDot(const ExactVector& a, const ExactVector& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Whether p lies at most `limit` above the plane of the counter-clockwise triangle: rounded
+// arithmetic settles the clear cases, exact rational arithmetic the rest.
+bool AtMostAbove(const std::array<Vector, 3>& triangle, const Vector& p, Float limit) {
+  const Vector normal = Cross(triangle[1] - triangle[0], triangle[2] - triangle[0]);
+  const Vector offset = p - triangle[0];
+  const Float rough = Dot(normal, offset) / std::sqrt(Dot(normal, normal));
+  if (std::fabs(rough - limit) > 1e-9 * (std::sqrt(Dot(offset, offset)) + std::fabs(limit))) return rough < limit;
+  const ExactVector u = ExactDifference(triangle[1], triangle[0]);
+  const ExactVector v = ExactDifference(triangle[2], triangle[0]);
+  const ExactVector n = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+  const mpq_class height = ExactDot(n, ExactDifference(p, triangle[0]));
+  const mpq_class bound = mpq_class(limit) * mpq_class(limit) * ExactDot(n, n);
+  return limit >= 0 ? height <= 0 || height * height <= bound : height < 0 && height * height >= bound;
+}
+
+// The widest triangle of the fan from a face's first vertex, the face's best-conditioned plane
+// (face loops run counter-clockwise seen from outside).
+std::array<Vector, 3> FaceTriangle(const ConvexHullRecord& hull, Int face) {
+  const ConvexHullEdge& first = hull.edges[hull.faces[face]];
+  std::array<Vector, 3> widest{hull.vertices[first.sourceVertex], {}, {}};
+  Float widestArea = 0.0;
+  for (Int e = first.nextEdgeOfFace; hull.edges[e].targetVertex != first.sourceVertex;
+       e = hull.edges[e].nextEdgeOfFace) {
+    const std::array<Vector, 3> triangle{widest[0], hull.vertices[hull.edges[e].sourceVertex],
+                                         hull.vertices[hull.edges[e].targetVertex]};
+    const Vector normal = Cross(triangle[1] - triangle[0], triangle[2] - triangle[0]);
+    if (Dot(normal, normal) <= widestArea) continue;
+    widest = triangle;
+    widestArea = Dot(normal, normal);
+  }
+  return widest;
+}
+
+// Every point lies at least `depth` below every face plane, up to the tolerance. The two faces of
+// a segment have no plane.
+::testing::AssertionResult AllBelowEveryFace(const ConvexHullRecord& hull, const Points& points, Float depth,
+                                             Float tolerance) {
+  if (hull.vertices.GetCount() <= 2) return ::testing::AssertionSuccess();
+  for (Int face = 0; face < hull.faces.GetCount(); ++face) {
+    const std::array<Vector, 3> triangle = FaceTriangle(hull, face);
+    for (size_t i = 0; i < points.size(); ++i)
+      if (!AtMostAbove(triangle, points[i], tolerance - depth))
+        return ::testing::AssertionFailure() << "point " << i << " lies above face " << face;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult VerticesFromInput(const ConvexHullRecord& hull, const Points& points, Float tolerance) {
+  for (Int v = 0; v < hull.vertices.GetCount(); ++v)
+    if (std::none_of(points.begin(), points.end(), [&](const Vector& p) {
+          const Vector d = p - hull.vertices[v];
+          return Dot(d, d) <= tolerance * tolerance;
+        }))
+      return ::testing::AssertionFailure() << "vertex " << v << " is no input point";
+  return ::testing::AssertionSuccess();
+}
+
+Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull, Float shrink = 0.0,
+                      Float shrinkClamp = 0.0) {
+  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, shrink, shrinkClamp, hull);
+}
+
+ConvexHullRef NewRef() {
+  Result<ConvexHullRef> created = ConvexHullRef::Create();
+  EXPECT_TRUE(created);
+  return created ? std::move(created.Value()) : ConvexHullRef{};
+}
+
+template <typename T>
+bool SameContent(const BaseArray<T>& a, const BaseArray<T>& b) {
+  return a.GetCount() == b.GetCount() && std::memcmp(a.GetFirst(), b.GetFirst(), sizeof(T) * a.GetCount()) == 0;
+}
+
+bool SameHull(const ConvexHullRecord& a, const ConvexHullRecord& b) {
+  return SameContent(a.vertices, b.vertices) && SameContent(a.edges, b.edges) && SameContent(a.faces, b.faces);
+}
+
+bool IsEmpty(const ConvexHullRecord& hull) {
+  return hull.vertices.IsEmpty() && hull.edges.IsEmpty() && hull.faces.IsEmpty();
+}
+
+// Earlier contents of the result arrays, which every call must replace.
+ConvexHullRecord WithLeftovers() {
+  ConvexHullRecord hull;
+  EXPECT_TRUE(hull.vertices.Append(Vector{7, 7, 7}) && hull.edges.Append(ConvexHullEdge{1, 2, 3, 4, 5}) &&
+              hull.faces.Append(9));
+  return hull;
+}
+
+struct HullCase {
+  const char* name;
+  Points (*make)();
+  Float shrink;
+  Float shrinkClamp;
+  // The distance the faces must move (negative: nothing remains), and the vertex, edge and face
+  // counts (-1: only the properties are checked).
+  Float expectedShrink;
+  Int vertices;
+  Int edges;
+  Int faces;
+};
+
+void PrintTo(const HullCase& hullCase, std::ostream* out) { *out << hullCase.name; }
+
+class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
+
+// The hull has the half-edge structure, its vertices come from the input, and every input point
+// lies below every face; a shrunk hull's vertices lie the returned distance below every face of the
+// unshrunk one. Both overloads give the same arrays.
+TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
+  const HullCase& expected = GetParam();
+  const Points points = expected.make();
+  ConvexHullRef ref = NewRef();
+  ConvexHullRecord hull = WithLeftovers();
+  const Result<Float> shrunk = Compute(ref, points, hull, expected.shrink, expected.shrinkClamp);
+  ASSERT_TRUE(shrunk);
+  ConvexHullRecord again = WithLeftovers();
+  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, expected.shrink,
+                                    expected.shrinkClamp, again.vertices, again.edges, again.faces));
+  EXPECT_TRUE(SameHull(hull, again));
+  if (expected.expectedShrink < 0) {
+    EXPECT_LT(shrunk.Value(), 0.0);
+    EXPECT_TRUE(IsEmpty(hull));
+    return;
+  }
+  EXPECT_NEAR(shrunk.Value(), expected.expectedShrink, 1e-12);
+  if (expected.vertices >= 0) {
+    EXPECT_EQ(hull.vertices.GetCount(), expected.vertices);
+    EXPECT_EQ(hull.edges.GetCount(), expected.edges);
+    EXPECT_EQ(hull.faces.GetCount(), expected.faces);
+  }
+  if (hull.vertices.GetCount() < 2) return;
+  ASSERT_TRUE(IsValidHalfEdgeStructure(hull));
+  const Float tolerance = SnapTolerance(points);
+  if (expected.shrink <= 0.0) {
+    EXPECT_TRUE(AllBelowEveryFace(hull, points, 0.0, tolerance));
+    EXPECT_TRUE(VerticesFromInput(hull, points, tolerance));
+    return;
+  }
+  ConvexHullRecord original;
+  ASSERT_TRUE(Compute(ref, points, original));
+  EXPECT_TRUE(
+      AllBelowEveryFace(original, Points(hull.vertices.begin(), hull.vertices.end()), shrunk.Value(), 2 * tolerance));
+}
+
+const HullCase hullCases[] = {
+    // No input, and one distinct point, which has neither edges nor faces to move.
+    {"Empty", [] { return Points{}; }, 0.5, 0, 0, 0, 0, 0},
+    {"SinglePoint",
+     [] {
+       return Points(5, Vector{1, 2, 3});
+     },
+     0.5, 0, 0, 1, 0, 0},
+    {"Cube", [] { return Cube(); }, 0, 0, 0, 8, 24, 6},
+    // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
+    {"CubeWithBoundaryPoints", [] { return Lattice(1, [](int, int, int) { return true; }); }, 0, 0, 0, 8, 24, 6},
+    {"Tetrahedron",
+     [] {
+       return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}};
+     },
+     0, 0, 0, 4, 12, 4},
+    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, 0, 0, 0, -1, -1, -1},
+    {"OnSphere",
+     [] {
+       Points points = Uniform(SanitizerScaled(3000, 600), 2);
+       for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
+       return points;
+     },
+     0, 0, 0, -1, -1, -1},
+    // Exactly cospherical, with many coplanar quadruples.
+    {"SphereLattice", [] { return Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }); }, 0,
+     0, 0, -1, -1, -1},
+    // A flat square, seen from both sides. Snapping keeps an axis-aligned plane flat; an oblique one
+    // may become a thin solid. Then a segment, seen from both sides.
+    {"CoplanarAxisAligned", [] { return Lattice(3, [](int, int, int z) { return z == 1; }); }, 0, 0, 0, 4, 8, 2},
+    {"CoplanarOblique", [] { return Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }); }, 0, 0, 0, -1, -1,
+     -1},
+    {"Collinear", [] { return Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }); }, 0, 0, 0, 2, 2,
+     1},
+    {"DuplicatedCorners",
+     [] {
+       Points points = Uniform(500, 7);
+       for (int copy = 0; copy < 3; ++copy)
+         for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
+       return points;
+     },
+     0, 0, 0, 8, 24, 6},
+    {"FarFromOrigin",
+     [] {
+       return Uniform(2000, 3, {-1000, 2000, 50000});
+     },
+     0, 0, 0, -1, -1, -1},
+    {"CubeShrunk", [] { return Cube(); }, 0.1, 0, 0.1, 8, 24, 6},
+    // The cube's inner radius is 0.5: a clamp of 0.5 allows 0.25, one of 0.9 does not limit 0.2.
+    {"CubeShrunkClamped", [] { return Cube(); }, 0.6, 0.5, 0.25, 8, 24, 6},
+    {"CubeShrunkBelowClamp", [] { return Cube(); }, 0.2, 0.9, 0.2, 8, 24, 6},
+    {"CubeShrunkAway", [] { return Cube(); }, 0.6, 0, -1, 0, 0, 0},
+    {"UniformShrunk", [] { return Uniform(SanitizerScaled(5000, 1000), 4); }, 1.5, 0, 1.5, -1, -1, -1},
+    {"UniformShrunkAway", [] { return Uniform(SanitizerScaled(5000, 1000), 5); }, 12.0, 0, -1, 0, 0, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
+                         [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
+
+// Refused input leaves the arrays empty. The count is checked before any vertex is read, so that
+// view needs no memory behind it.
+TEST(ConvexHullEdgeCaseTest, NonFiniteAndTooManyVerticesAreRefused) {
+  const Float nan = std::numeric_limits<Float>::quiet_NaN();
+  const Points nanPoint{{0, 0, 0}, {1, 0, 0}, {0, nan, 0}, {0, 0, 1}};
+  const Points infinitePoint{{-std::numeric_limits<Float>::infinity(), 0, 0}, {1, 0, 0}};
+  const struct {
+    Block<const Vector> vertices;
+    const char* message;
+  } cases[] = {
+      {{nanPoint.data(), 4}, "ComputeConvexHull: Vertex 2 is not finite."},
+      {{infinitePoint.data(), 2}, "ComputeConvexHull: Vertex 0 is not finite."},
+      {{nanPoint.data(), Int{INT_MAX} + 1}, "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647."},
+  };
+  ConvexHullRef ref = NewRef();
+  for (const auto& refused : cases) {
+    ConvexHullRecord hull = WithLeftovers();
+    const Result<Float> result = ref.ComputeConvexHull(refused.vertices, 0.0, 0.0, hull);
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(std::string(result.GetError().Message()), refused.message);
+    EXPECT_TRUE(IsEmpty(hull));
+  }
+}
+
+// Every host allocation of creating an instance and computing a hull fails in turn: the failure is
+// an out-of-memory error with empty arrays, and the same instance then computes the full hull.
+TEST(ConvexHullEdgeCaseTest, AllocationFailuresAreReportedAndRecoverable) {
+  const Points points = Uniform(SanitizerScaled(2000, 500), 6);
+  ConvexHullRef referenceRef = NewRef();
+  ConvexHullRecord reference;
+  ASSERT_TRUE(Compute(referenceRef, points, reference));
+  Int failures = 0;
+  for (Int k = 1;; ++k) {
+    ConvexHullRecord hull;
+    FailAllocationAfter(k);
+    Result<ConvexHullRef> created = ConvexHullRef::Create();
+    Result<Float> run = created ? Compute(created.Value(), points, hull) : Result<Float>(created.GetError());
+    const Bool delivered = AllocationFailureDelivered();
+    FailAllocationAfter(0);
+    if (run) {
+      EXPECT_FALSE(delivered);
+      EXPECT_TRUE(SameHull(hull, reference));
+      break;
+    }
+    ++failures;
+    EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
+    EXPECT_TRUE(IsEmpty(hull)) << k;
+    if (!created) continue;
+    ASSERT_TRUE(Compute(created.Value(), points, hull)) << k;
+    EXPECT_TRUE(SameHull(hull, reference)) << k;
+  }
+  EXPECT_EQ(failures, 4);
+}
+
+}  // namespace
+}  // namespace zemox

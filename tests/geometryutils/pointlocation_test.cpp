@@ -1,0 +1,295 @@
+// Convexity, barycentric coordinates, point location and circle centres of the geometry utilities:
+// classified turns, the open and closed edges of triangles, winding numbers against an exact integer
+// crossing count, ray casting through vertices and along edges, bisectors and circumcentres.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "geometryutils_impl.h"
+
+namespace zemox {
+namespace {
+
+using Impl = GeometryUtilsImpl;
+using Outline = std::vector<Vector2d>;
+using enum GEOMETRY_TEST_EXACT;
+constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
+
+Block<const Vector2d> View(const Outline& outline) { return {outline.data(), static_cast<Int>(outline.size())}; }
+
+TEST(VertexConvexTest, ClassifiesTurns) {
+  const struct {
+    const char* name;
+    Vector2d vertex, next, pred;
+    Bool convex;
+    GEOMETRY_TEST_EXACT classified;
+  } cases[] = {
+      {"left", {1, 0}, {1, 1}, {0, 0}, true, GEOM_TRUE},
+      {"right", {1, 0}, {1, -1}, {0, 0}, false, GEOM_FALSE},
+      {"straight", {1, 0}, {2, 0}, {0, 0}, true, GEOM_PARALLEL},
+      {"turning_back", {1, 0}, {0, 0}, {0, 0}, true, GEOM_ANTIPARALLEL},
+      {"straight_within_epsilon", {1, 0}, {2, 0.00005}, {0, 0}, true, GEOM_PARALLEL},
+      {"right_beyond_epsilon", {1, 0}, {2, -0.001}, {0, 0}, false, GEOM_FALSE},
+      {"equal_to_pred", {1, 0}, {1, 1}, {1, 0}, false, GEOM_COINCIDENT_PREV},
+      {"equal_to_next", {1, 0}, {1, 0}, {0, 0}, false, GEOM_COINCIDENT_NEXT},
+      {"all_equal", {1, 0}, {1, 0}, {1, 0}, true, GEOM_COINCIDENT_ALL},
+      {"nan", {nan, 0}, {1, 1}, {0, 0}, false, GEOM_DEGENERATE},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Impl::IsVertexConvex2D(c.vertex, c.next, c.pred), c.convex) << c.name;
+    EXPECT_EQ(Impl::IsVertexConvexExact2D(c.vertex, c.next, c.pred, 1e-4), c.classified) << c.name;
+  }
+  // A turn in the xz plane depends on the side it is seen from; an up in the plane of the turn sees none.
+  const Vector pred{0, 0, 0}, vertex{1, 0, 0}, next{1, 0, 1};
+  EXPECT_FALSE(Impl::IsVertexConvex(vertex, next, pred, {0, 1, 0}));
+  EXPECT_TRUE(Impl::IsVertexConvex(vertex, next, pred, {0, -1, 0}));
+  EXPECT_FALSE(Impl::IsVertexConvex(vertex, next, pred, {0, 0, 1}));
+  EXPECT_EQ(Impl::IsVertexConvexExact(vertex, next, pred, {0, 0, 1}, 1e-4), GEOM_DEGENERATE);
+  // An incoming direction along z only goes on to the direction tests when the outgoing one exists.
+  EXPECT_EQ(Impl::IsVertexConvexExact({0, 0, 1}, {0, 0, 2}, {0, 0, 0}, {0, 1, 0}, 1e-4), GEOM_PARALLEL);
+  EXPECT_EQ(Impl::IsVertexConvexExact({0, 0, 1}, {0, 0, 1}, {0, 0, 0}, {0, 1, 0}, 1e-4), GEOM_COINCIDENT_NEXT);
+}
+
+// Triangle (0,0), (4,0), (0,4) (edge lengths keep every intermediate exact): edges a-b and a-c belong
+// to the 2D triangle in either orientation, edge b-c does not; the 3D test takes the closed triangle
+// and points above its plane by their projection.
+TEST(PointInTriangleTest, EdgesBelongAsDocumented) {
+  const struct {
+    Vector2d point;
+    Bool inside2d, insideClosed;
+  } cases[] = {{{1, 1}, true, true},    {{0, 0}, true, true},    {{4, 0}, false, true}, {{0, 4}, false, true},
+               {{2, 0}, true, true},    {{0, 2}, true, true},    {{2, 2}, false, true}, {{2, 2.5}, false, false},
+               {{-1, 1}, false, false}, {{nan, 1}, false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Impl::PointInTriangle2D(c.point, {0, 0}, {4, 0}, {0, 4}), c.inside2d) << c.point.x << ", " << c.point.y;
+    EXPECT_EQ(Impl::PointInTriangle2D(c.point, {0, 0}, {0, 4}, {4, 0}), c.inside2d) << c.point.x << ", " << c.point.y;
+    EXPECT_EQ(Impl::PointInTriangle({c.point.x, c.point.y, 5}, {0, 0, 0}, {4, 0, 0}, {0, 4, 0}), c.insideClosed)
+        << c.point.x << ", " << c.point.y;
+  }
+  EXPECT_FALSE(Impl::PointInTriangle2D({1, 1}, {0, 0}, {1, 1}, {2, 2}));
+  EXPECT_TRUE(Impl::PointInTriangle({9, -9, 9}, {0, 0, 0}, {1, 1, 1}, {2, 2, 2}));
+  const Vector a{1, 2, 3}, b{3, 2, 3}, c{1, 6, 3};
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate3D(a, a, b, c), (Vector{1, 0, 0}));
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate3D(b + Vector{0, 0, 7}, a, b, c), (Vector{0, 1, 0}));
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate3D(c, a, b, c), (Vector{0, 0, 1}));
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate(b, a, b, c), (Vector2d{0, 1}));
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate(c, a, b, c), (Vector2d{1, 0}));
+  EXPECT_EQ(Impl::CalculateBarycentricCoordinate3D({5, 5, 5}, a, a, b), (Vector{1, 0, 0}));
+}
+
+struct LocationCase {
+  const char* name;
+  Outline outline;
+  Vector2d point;
+  Int winding;
+};
+
+// A notch from the top reaches down to the point's height at (3, 2): the ray only touches it.
+const Outline notched{{0, 0}, {4, 0}, {4, 4}, {3, 2}, {2, 4}, {0, 4}};
+const Outline diamond{{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
+const Outline square{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+
+void PrintTo(const LocationCase& value, std::ostream* out) { *out << value.name; }
+
+class PointLocationTest : public ::testing::TestWithParam<LocationCase> {};
+
+// Points off the boundary: every winding-number variant and both inside tests agree, no edge is hit.
+TEST_P(PointLocationTest, AllVariantsAgree) {
+  const LocationCase& t = GetParam();
+  std::vector<Vector> lifted;
+  for (const Vector2d& p : t.outline) lifted.push_back({p.x, p.y, 3.0});
+  const Block<const Vector> lifted3d{lifted.data(), static_cast<Int>(lifted.size())};
+  const Vector point3d{t.point.x, t.point.y, -8};
+  Int edgeHit = 7, edgeHit3d = 7;
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2D(t.point, View(t.outline)), t.winding);
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2DExact(t.point, View(t.outline)), t.winding);
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2D(t.point, View(t.outline), edgeHit), t.winding);
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber(point3d, lifted3d), t.winding);
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber(point3d, lifted3d, edgeHit3d), t.winding);
+  EXPECT_EQ(edgeHit, -1);
+  EXPECT_EQ(edgeHit3d, -1);
+  EXPECT_EQ(Impl::PointInOutlineRobust2D(t.point, View(t.outline)), t.winding != 0);
+  EXPECT_EQ(Impl::PointInOutline2D(t.point, View(t.outline)), t.winding != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PointLocationTest,
+    ::testing::Values(
+        LocationCase{"ccw_square_centre", square, {0.5, 0.5}, 1},
+        LocationCase{"cw_square_centre", Outline(square.rbegin(), square.rend()), {0.5, 0.5}, -1},
+        LocationCase{"square_outside_right", square, {1.5, 0.5}, 0},
+        LocationCase{"square_outside_left", square, {-3, 0.5}, 0},
+        LocationCase{"level_with_touched_notch", notched, {1, 2}, 1},
+        LocationCase{"inside_notch_gap", notched, {3, 3}, 0},
+        LocationCase{"level_with_diamond_top", diamond, {-5, 1}, 0},
+        LocationCase{"level_with_diamond_sides", diamond, {-5, 0}, 0},
+        LocationCase{"through_diamond_side_vertex", diamond, {-0.5, 0}, 1},
+        LocationCase{"hundredth_square", {{0.01, 0.01}, {0.02, 0.01}, {0.02, 0.02}, {0.01, 0.02}}, {0.015, 0.015}, 1},
+        LocationCase{"empty_outline", {}, {0, 0}, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The edge-hit report: a point on an edge, on a vertex or on a horizontal edge's line returns 1. The
+// triangle's vertex (1, 0) is level with the outside point (0, 0) and belongs to one of its edges only.
+TEST(EdgeHitTest, ReportsEdgeOrCountsOnce) {
+  const Outline triangle{{2, -1}, {1, 0}, {2, 1}};
+  const struct {
+    const Outline& outline;
+    Vector2d point;
+    Int winding, edgeHit;
+  } cases[] = {{square, {0.5, 0}, 1, 0}, {square, {1, 0.25}, 1, 1}, {square, {1, 1}, 1, 1},
+               {square, {5, 0}, 1, 0},   {triangle, {0, 0}, 0, -1}, {triangle, {1.5, 0}, -1, -1}};
+  for (const auto& c : cases) {
+    Int edgeHit = 7;
+    EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2D(c.point, View(c.outline), edgeHit), c.winding) << c.point.x;
+    EXPECT_EQ(edgeHit, c.edgeHit) << c.point.x << ", " << c.point.y;
+  }
+}
+
+struct IntPoint {
+  Int x, y;
+};
+
+// Independent exact count: the signed crossings of the ray towards +x, each edge taken over the
+// half-open height range, crossings compared in 128-bit integers.
+Int ExactCrossingCount(const IntPoint& point, const std::vector<IntPoint>& outline) {
+  Int winding = 0;
+  for (size_t i = 0; i < outline.size(); ++i) {
+    const IntPoint& p = outline[i];
+    const IntPoint& q = outline[(i + 1) % outline.size()];
+    const bool upward = p.y <= point.y && q.y > point.y, downward = q.y <= point.y && p.y > point.y;
+    // Right of the point when (point.y - p.y) / (q.y - p.y) * (q.x - p.x) > point.x - p.x.
+    const __int128 crossing = __int128(point.y - p.y) * (q.x - p.x);
+    const __int128 offset = __int128(point.x - p.x) * (q.y - p.y);
+    winding += (upward && crossing > offset) - (downward && crossing < offset);
+  }
+  return winding;
+}
+
+// An integer offset whose cross product with the direction is gcd(x, y): the nearest lattice points
+// beside the direction's line.
+IntPoint NearestBeside(const IntPoint& direction) {
+  Int oldR = direction.x, r = direction.y, oldS = 1, s = 0, oldT = 0, t = 1;
+  while (r != 0) {
+    const Int quotient = oldR / r;
+    oldR = std::exchange(r, oldR - quotient * r);
+    oldS = std::exchange(s, oldS - quotient * s);
+    oldT = std::exchange(t, oldT - quotient * t);
+  }
+  return {-oldT, oldS};
+}
+
+// Each edge is a whole multiple of a direction with 20-bit components, so it carries integer points
+// between its ends and beside them. At coordinates near 2^40 the cross products are near 2^80 and
+// round by far more than the true orientation of a point just beside an edge. Queries on edges, on
+// their extensions, at vertices and just beside an edge make that rounding decide: only exact signs
+// agree with the integer count everywhere. Reversing the outline flips the answer off the boundary.
+TEST(ExactWindingNumberTest, AgreesWithIntegerCrossingCount) {
+  std::mt19937_64 engine(11);
+  std::uniform_int_distribution<Int> component(-(Int{1} << 20), Int{1} << 20);
+  std::uniform_int_distribution<Int> multiple(1, Int{1} << 20);
+  std::uniform_int_distribution<int> vertexCount(3, 12);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<IntPoint> outline{{component(engine) << 20, component(engine) << 20}};
+    std::vector<IntPoint> queries, offBoundary;
+    for (int i = vertexCount(engine); i > 1; --i) {
+      const IntPoint& p = outline.back();
+      const IntPoint step{component(engine), component(engine)};
+      const Int steps = multiple(engine);
+      const auto along = [&](Int k) { return IntPoint{p.x + k * step.x, p.y + k * step.y}; };
+      const IntPoint inside = along(steps / 3 + 1), beside = NearestBeside(step);
+      queries.insert(queries.end(), {p, inside, along(-steps), along(2 * steps)});
+      offBoundary.insert(offBoundary.end(),
+                         {{inside.x + beside.x, inside.y + beside.y}, {inside.x - beside.x, inside.y - beside.y}});
+      outline.push_back(along(steps));
+    }
+    Outline floating;
+    for (const IntPoint& p : outline) floating.push_back({Float(p.x), Float(p.y)});
+    const Outline reversed(floating.rbegin(), floating.rend());
+    queries.insert(queries.end(), offBoundary.begin(), offBoundary.end());
+    for (const IntPoint& query : queries) {
+      const Vector2d point{Float(query.x), Float(query.y)};
+      EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2DExact(point, View(floating)), ExactCrossingCount(query, outline))
+          << round;
+    }
+    for (const IntPoint& query : offBoundary) {
+      const Vector2d point{Float(query.x), Float(query.y)};
+      EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2DExact(point, View(reversed)), -ExactCrossingCount(query, outline))
+          << round;
+    }
+  }
+}
+
+// The ray of PointInOutline2D ends 10000 units from the point; the robust test's ray has no end. A
+// ray along the step's horizontal edge, entered from below and left upwards, crosses once.
+TEST(PointInOutlineTest, VerticesRangeStepsAndBadInput) {
+  EXPECT_FALSE(Impl::PointInOutline2D({1, 1}, View(square)));
+  EXPECT_FALSE(Impl::PointInOutline2D({1.00005, 0.99995}, View(square)));
+  const Outline longStrip{{0, 0}, {20000, 0}, {20000, 1}, {0, 1}};
+  EXPECT_FALSE(Impl::PointInOutline2D({100, 0.5}, View(longStrip)));
+  EXPECT_TRUE(Impl::PointInOutline2D({15000, 0.5}, View(longStrip)));
+  EXPECT_TRUE(Impl::PointInOutlineRobust2D({100, 0.5}, View(longStrip)));
+  const Outline staircase{{0, 0}, {5, 0}, {5, 1}, {3, 1}, {3, 2}, {0, 2}};
+  EXPECT_TRUE(Impl::PointInOutline2D({1, 1}, View(staircase)));
+  EXPECT_TRUE(Impl::PointInOutlineRobust2D({1, 1}, View(staircase)));
+  for (const Vector2d point : {Vector2d{nan, 0.5}, Vector2d{0.5, nan}, Vector2d{INFINITY, 0.5}}) {
+    EXPECT_FALSE(Impl::PointInOutline2D(point, View(square)));
+    EXPECT_FALSE(Impl::PointInOutlineRobust2D(point, View(square)));
+  }
+  EXPECT_FALSE(Impl::PointInOutlineRobust2D({0.5, 0.5}, View(Outline{{0, 0}, {1, 1}})));
+  EXPECT_FALSE(Impl::PointInOutline2D({0, 0}, View(Outline{{1, 0}, {2, 0}, {3, 0}})));
+  FailAllocationAfter(1);
+  const Bool inside = Impl::PointInOutline2D({0.5, 0.5}, View(square));
+  const Bool delivered = AllocationFailureDelivered();
+  FailAllocationAfter(0);
+  EXPECT_TRUE(delivered && !inside);
+}
+
+TEST(BisectorTest, Directions) {
+  const Float h = std::sqrt(0.5);
+  const struct {
+    const char* name;
+    Vector v1, v2;
+    Float w;
+    Vector expected;
+  } cases[] = {
+      {"unweighted", {1, 0, 0}, {0, 1, 0}, 1, {h, h, 0}}, {"weighted", {1, 0, 0}, {0, 1, 0}, 2, {-h, -h, 0}},
+      {"parallel", {1, 0, 0}, {1, 0, 0}, 1, {0, 1, 0}},   {"antiparallel", {1, 0, 0}, {-1, 0, 0}, 1, {0, -1, 0}},
+      {"zero", {0, 0, 0}, {0, 0, 0}, 0, {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    const Vector actual = Impl::CalculateBisector(c.v1, c.v2, {0, 0, 1}, c.w, c.w);
+    EXPECT_NEAR(Length(actual - c.expected), 0.0, 1e-15) << c.name;
+  }
+}
+
+TEST(CircumcenterTest, RightTrianglesAndDegenerateInput) {
+  Vector2d center2d{7, 7};
+  Float sqrRad = 7;
+  ASSERT_TRUE(Impl::CalculateCircumcenter2D({0, 0}, {2, 0}, {0, 2}, center2d, sqrRad, 1e-8));
+  EXPECT_EQ(center2d, (Vector2d{1, 1}));
+  EXPECT_EQ(sqrRad, 2.0);
+  center2d = {7, 7};
+  EXPECT_FALSE(Impl::CalculateCircumcenter2D({0, 0}, {1, 1}, {3, 3}, center2d, sqrRad, 1e-8));
+  EXPECT_EQ(center2d, (Vector2d{7, 7}));
+  // The tolerance is compared, squared, with twice the signed area: 1e-4 refuses an area of 1e-9.
+  EXPECT_FALSE(Impl::CalculateCircumcenter2D({0, 0}, {1, 0}, {0, 2e-9}, center2d, sqrRad, 1e-4));
+  Vector center{7, 7, 7};
+  Float rad = 7;
+  ASSERT_TRUE(Impl::CalculateCircumcenter({0, 0, 0}, {2, 0, 0}, {0, 2, 0}, center, rad, 1e-8));
+  EXPECT_EQ(center, (Vector{1, 1, 0}));
+  EXPECT_DOUBLE_EQ(rad, std::sqrt(2.0));
+  ASSERT_TRUE(Impl::CalculateCircumcenter({3, 1, 2}, {5, 4, -1}, {-2, 0, 6}, center, rad, 1e-8));
+  for (const Vector& p : {Vector{3, 1, 2}, Vector{5, 4, -1}, Vector{-2, 0, 6}})
+    EXPECT_NEAR(Length(p - center), rad, 1e-12 * rad);
+  EXPECT_FALSE(Impl::CalculateCircumcenter({0, 0, 0}, {0, 0, 0}, {0, 2, 0}, center, rad, 1e-8));
+  EXPECT_FALSE(Impl::CalculateCircumcenter({0, 0, 0}, {1, 1, 1}, {2, 2, 2}, center, rad, 1e-8));
+}
+
+}  // namespace
+}  // namespace zemox

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "private_geom/sortoutlines2d.h"
+#include "zemox/memory.h"
+#include "zemox/parallel.h"
+
+namespace zemox {
+namespace {
+
+using Loop = std::vector<Vector2d>;
+using Nesting = std::vector<std::vector<Int>>;
+
+Loop Square(Float minX, Float minY, Float size) {
+  return {{minX, minY}, {minX + size, minY}, {minX + size, minY + size}, {minX, minY + size}};
+}
+
+// A square turned by 45 degrees around (centerX, centerY), with integer corners for integer input.
+Loop Diamond(Float centerX, Float centerY, Float radius) {
+  return {{centerX, centerY - radius},
+          {centerX + radius, centerY},
+          {centerX, centerY + radius},
+          {centerX - radius, centerY}};
+}
+
+// An L whose box is [0, 10]^2: the square [6, 9]^2 lies in the box but outside the L.
+Loop LShape() { return {{0, 0}, {10, 0}, {10, 4}, {4, 4}, {4, 10}, {0, 10}}; }
+
+struct Input {
+  std::vector<Vector2d> points;
+  std::vector<Int> counts;
+};
+
+Input Flatten(const std::vector<Loop>& loops) {
+  Input input;
+  for (const Loop& loop : loops) {
+    input.points.insert(input.points.end(), loop.begin(), loop.end());
+    input.counts.push_back(static_cast<Int>(loop.size()));
+  }
+  return input;
+}
+
+Nesting ToNesting(const BaseArray<BaseArray<Int>>& result) {
+  Nesting nesting;
+  for (const BaseArray<Int>& polygon : result) nesting.emplace_back(polygon.begin(), polygon.end());
+  return nesting;
+}
+
+Result<Nesting> Sort(const Id& classId, const Input& input, UInt32 minPointsCount = 3) {
+  ZEMOX_ASSIGN_OR_RETURN(SortOutlines2DRef sorter, CreateSortOutlines2D(classId));
+  ZEMOX_RETURN_IF_FAILED(sorter->Init({input.points.data(), static_cast<Int>(input.points.size())},
+                                      {input.counts.data(), static_cast<Int>(input.counts.size())}, minPointsCount));
+  BaseArray<BaseArray<Int>> result;
+  ZEMOX_RETURN_IF_FAILED(sorter->GetResult(result));
+  return ToNesting(result);
+}
+
+struct NestingCase {
+  const char* name;
+  std::vector<Loop> loops;
+  Nesting exact;
+  Nesting fast;
+};
+
+class SortOutlines2DNestingTest : public testing::TestWithParam<NestingCase> {};
+
+TEST_P(SortOutlines2DNestingTest, BothClassesGiveTheirNesting) {
+  const Input input = Flatten(GetParam().loops);
+  const Result<Nesting> exact = Sort(SortOutlines2DExactClass, input);
+  const Result<Nesting> fast = Sort(SortOutlines2DFastClass, input);
+  ASSERT_TRUE(exact) << exact.GetError().Message();
+  ASSERT_TRUE(fast) << fast.GetError().Message();
+  EXPECT_EQ(exact.Value(), GetParam().exact);
+  EXPECT_EQ(fast.Value(), GetParam().fast);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SortOutlines2DNestingTest,
+    testing::Values(
+        NestingCase{"OneSquare", {Square(0, 0, 1)}, {{0}}, {{0}}},
+        NestingCase{"InnerFirst", {Square(1, 1, 1), Square(0, 0, 3)}, {{1, 0}}, {{1, 0}}},
+        NestingCase{"ThreeNested", {Square(0, 0, 9), Square(1, 1, 7), Square(2, 2, 5)}, {{0, 1}, {2}}, {{0, 1}, {2}}},
+        NestingCase{"FourNested",
+                    {Square(0, 0, 9), Square(1, 1, 7), Square(2, 2, 5), Square(3, 3, 3)},
+                    {{0, 1}, {2, 3}},
+                    {{0, 1}, {2, 3}}},
+        NestingCase{"TwoWithHoles",
+                    {Square(10, 0, 1), Square(0, 0, 5), Square(9, -1, 3), Square(1, 1, 1)},
+                    {{1, 3}, {2, 0}},
+                    {{1, 3}, {2, 0}}},
+        NestingCase{"TwoHolesInOrder", {Square(0, 0, 9), Diamond(6, 6, 2), Square(1, 1, 2)}, {{0, 1, 2}}, {{0, 1, 2}}},
+        NestingCase{"SquareBesideAnL", {LShape(), Square(6, 6, 3)}, {{0}, {1}}, {{0, 1}}},
+        NestingCase{"Overlapping", {Square(0, 0, 2), Square(1, 1, 2)}, {{0}, {1}}, {{0}, {1}}},
+        NestingCase{"SharedSide", {Square(0, 0, 1), Square(1, 0, 1)}, {{0}, {1}}, {{0}, {1}}},
+        NestingCase{"SharedCorner", {Square(0, 0, 1), Square(1, 1, 1)}, {{0}, {1}}, {{0}, {1}}},
+        // Touching the big square's left side from inside: the boxes share minX, so neither nests.
+        NestingCase{"TouchingFromInside", {Square(0, 0, 4), Square(0, 1, 1)}, {{0}, {1}}, {{0}, {1}}},
+        // Two crossing squares inside a third: the first of the pair is cut loose with its subtree.
+        NestingCase{"CrossingPairInsideSquare",
+                    {Square(0, 0, 10), Square(1, 1, 3), Square(2, 2, 3)},
+                    {{0, 2}, {1}},
+                    {{0, 2}, {1}}}),
+    [](const testing::TestParamInfo<NestingCase>& info) { return std::string(info.param.name); });
+
+TEST(SortOutlines2DTest, ShortPolylinesAreDroppedButKeepTheirNumber) {
+  const Input input = Flatten({Square(0, 0, 5), {{7, 7}, {8, 8}}, Square(1, 1, 1)});
+  for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
+    Result<SortOutlines2DRef> sorter = CreateSortOutlines2D(classId);
+    ASSERT_TRUE(sorter);
+    SortOutlines2DRef& ref = sorter.Value();
+    EXPECT_EQ(ref->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
+    ASSERT_TRUE(ref->Init({input.points.data(), 10}, {input.counts.data(), 3}, 3));
+    BaseArray<BaseArray<Int>> result;
+    ASSERT_TRUE(ref->GetResult(result));
+    EXPECT_EQ(ToNesting(result), (Nesting{{0, 2}}));
+    const Result<String> text = ref->ToString(nullptr);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(
+        text.Value().View(),
+        "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 2.\nPolyline 2. No nested polylines.");
+    EXPECT_GT(ref->GetMemorySize(), 10 * static_cast<Int>(sizeof(Vector2d)));
+    ref->Reset();
+    const Result<void> afterReset = ref->GetResult(result);
+    ASSERT_FALSE(afterReset);
+    EXPECT_TRUE(afterReset.GetError().Is(IllegalStateError));
+  }
+}
+
+TEST(SortOutlines2DTest, InvalidInputIsRefused) {
+  const Input square = Flatten({Square(0, 0, 1)});
+  const Vector2d* points = square.points.data();
+  const Int* counts = square.counts.data();
+  struct Call {
+    Block<const Vector2d> points;
+    Block<const Int> counts;
+    UInt32 minPointsCount;
+  };
+  for (const Call& call : {Call{{points, 0}, {counts, 1}, 3}, Call{{points, 4}, {counts, 0}, 3},
+                           Call{{points, 4}, {counts, 1}, 0}, Call{{points, 4}, {counts, 1}, 5}}) {
+    SortOutlines2DRef sorter = std::move(CreateSortOutlines2D(SortOutlines2DExactClass).Value());
+    const Result<void> result = sorter->Init(call.points, call.counts, call.minPointsCount);
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
+    EXPECT_TRUE(result.GetError().Message().empty());
+  }
+}
+
+// Rings of integer corners in a grid of cells, each cell a stack of concentric squares and diamonds
+// of random depth (each ring strictly inside the one before), with a few squares straddling two
+// cells (they cross the outer rings they meet), in random input order.
+std::vector<Loop> RandomForest(UInt seed, Int cells) {
+  std::mt19937_64 random(seed);
+  std::vector<Loop> loops;
+  for (Int cell = 0; cell < cells; ++cell) {
+    const Float x = 40.0 * static_cast<Float>(cell % 8), y = 40.0 * static_cast<Float>(cell / 8);
+    const Int depth = 1 + static_cast<Int>(random() % 4);
+    constexpr Float radii[] = {16, 15, 7, 6};
+    for (Int level = 0; level < depth; ++level) {
+      const Float radius = radii[level];
+      loops.push_back(level % 2 == 0 ? Square(x + 20 - radius, y + 20 - radius, 2 * radius)
+                                     : Diamond(x + 20, y + 20, radius));
+    }
+    if (random() % 5 == 0) loops.push_back(Square(x + 30, y + 15, 20));
+  }
+  std::shuffle(loops.begin(), loops.end(), random);
+  return loops;
+}
+
+// Exact for integer coordinates: twice the signed distance test of a point against each edge.
+Bool StrictlyInside(const Vector2d& point, const Loop& loop) {
+  Int crossings = 0;
+  for (size_t i = 0; i < loop.size(); ++i) {
+    const Vector2d& a = loop[i];
+    const Vector2d& b = loop[(i + 1) % loop.size()];
+    if ((a.y > point.y) == (b.y > point.y)) continue;
+    const Float side = (b.x - a.x) * (point.y - a.y) - (point.x - a.x) * (b.y - a.y);
+    if ((side > 0) == (b.y > a.y)) ++crossings;
+  }
+  return crossings % 2 == 1;
+}
+
+// Brute force: one loop contains another when every vertex of the other is strictly inside it and no
+// vertex of it is inside the other (then the boundaries cannot meet for these shapes).
+Bool Contains(const Loop& outer, const Loop& inner) {
+  for (const Vector2d& point : inner)
+    if (!StrictlyInside(point, outer)) return false;
+  for (const Vector2d& point : outer)
+    if (StrictlyInside(point, inner)) return false;
+  return true;
+}
+
+// The nesting that follows from pairwise containment: a loop's depth is the number of loops that
+// contain it, its parent the innermost of them; outer loops at even depth, each with its holes.
+Nesting Oracle(const std::vector<Loop>& loops) {
+  const Int n = static_cast<Int>(loops.size());
+  std::vector<Int> depth(n, 0), parent(n, -1);
+  for (Int i = 0; i < n; ++i) {
+    for (Int j = 0; j < n; ++j) {
+      if (i == j || !Contains(loops[j], loops[i])) continue;
+      ++depth[i];
+      if (parent[i] < 0 || Contains(loops[parent[i]], loops[j])) parent[i] = j;
+    }
+  }
+  Nesting nesting;
+  for (Int i = 0; i < n; ++i) {
+    if (depth[i] % 2 != 0) continue;
+    std::vector<Int> polygon{i};
+    for (Int j = 0; j < n; ++j)
+      if (parent[j] == i) polygon.push_back(j);
+    nesting.push_back(polygon);
+  }
+  return nesting;
+}
+
+TEST(SortOutlines2DTest, RandomForestsMatchBruteForceAndParallelMatchesSerial) {
+  for (const UInt seed : {UInt{1}, UInt{2}, UInt{3}}) {
+    const std::vector<Loop> loops = RandomForest(seed, 24);
+    const Input input = Flatten(loops);
+    const Result<Nesting> parallel = Sort(SortOutlines2DExactClass, input);
+    ASSERT_TRUE(parallel);
+    EXPECT_EQ(parallel.Value(), Oracle(loops)) << "seed " << seed;
+    const Bool previous = EnableParallelExecution(false);
+    const Result<Nesting> serial = Sort(SortOutlines2DExactClass, input);
+    EnableParallelExecution(previous);
+    ASSERT_TRUE(serial);
+    EXPECT_EQ(serial.Value(), parallel.Value());
+  }
+}
+
+// For k = 1, 2, ...: the k-th allocation of Init fails; the object reports out-of-memory, is reset,
+// and sorts correctly afterwards.
+TEST(SortOutlines2DTest, AllocationFailuresResetTheObject) {
+  const Input input = Flatten(RandomForest(5, 6));
+  const Nesting expected = Sort(SortOutlines2DExactClass, input).Value();
+  const Bool previous = EnableParallelExecution(false);
+  for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
+    SortOutlines2DRef sorter = std::move(CreateSortOutlines2D(classId).Value());
+    for (Int k = 1;; ++k) {
+      FailAllocationAfter(k);
+      const Result<void> result = sorter->Init({input.points.data(), static_cast<Int>(input.points.size())},
+                                               {input.counts.data(), static_cast<Int>(input.counts.size())}, 3);
+      FailAllocationAfter(0);
+      BaseArray<BaseArray<Int>> nesting;
+      if (result) {
+        ASSERT_TRUE(sorter->GetResult(nesting));
+        if (classId == SortOutlines2DExactClass) {
+          EXPECT_EQ(ToNesting(nesting), expected);
+        }
+        break;
+      }
+      ASSERT_TRUE(result.GetError().Is(OutOfMemoryError)) << k << " " << result.GetError().Message();
+      ASSERT_FALSE(sorter->GetResult(nesting)) << "a failed Init leaves the object reset";
+    }
+  }
+  EnableParallelExecution(previous);
+}
+
+}  // namespace
+}  // namespace zemox
