@@ -22,7 +22,7 @@ static Vector FaceNormal(const CellData& cell, Int face) {
   return n;
 }
 
-std::string CellDefects(const CellData& cell, Bool convex, Bool connected) {
+std::string CellDefects(const CellData& cell, Bool convex, Bool connected, Float tolerance) {
   const Int edgeCount = cell.edges.GetCount();
   if (cell.faces.GetCount() != cell.faceNeighbors.GetCount()) return "faces and neighbours differ in count";
   if (cell.vertices.GetCount() != cell.vertexIds.GetCount()) return "vertices and ids differ in count";
@@ -61,16 +61,16 @@ std::string CellDefects(const CellData& cell, Bool convex, Bool connected) {
     Int e = cell.faces[f];
     do {
       const CellEdge& edge = cell.edges[e];
-      if (std::abs(Dot(cell.vertices[edge.start] - origin, unit)) > 1e-9 * size)
+      if (std::abs(Dot(cell.vertices[edge.start] - origin, unit)) > tolerance * size)
         return "face " + std::to_string(f) + " is not planar";
       const Vector turn = Cross(cell.vertices[edge.end] - cell.vertices[edge.start],
                                 cell.vertices[cell.edges[edge.next].end] - cell.vertices[edge.end]);
-      if (convex && Dot(turn, unit) < -1e-9 * size * size) return "face " + std::to_string(f) + " is not convex";
+      if (convex && Dot(turn, unit) < -tolerance * size * size) return "face " + std::to_string(f) + " is not convex";
       e = edge.next;
     } while (e != cell.faces[f]);
     if (!convex) continue;
     for (const Vector& v : cell.vertices)
-      if (Dot(v - origin, unit) > 1e-9 * size) return "face " + std::to_string(f) + " does not face outward";
+      if (Dot(v - origin, unit) > tolerance * size) return "face " + std::to_string(f) + " does not face outward";
   }
   const Int euler = cell.vertices.GetCount() - edgeCount / 2 + cell.faces.GetCount();
   if (connected && !cell.faces.IsEmpty() && euler != 2) return "Euler characteristic " + std::to_string(euler);

@@ -8,9 +8,9 @@
 namespace zemox {
 
 // Empty when the cell is a closed, consistently linked polyhedron: every half-edge has a twin with
-// reversed ends, next/previous loops agree, faces are planar within planarTolerance times the cell's
+// reversed ends, next/previous loops agree, faces are planar within `tolerance` times the cell's
 // size and, when convex is set, convex with outward normals; for a connected cell Euler's formula holds.
-std::string CellDefects(const CellData& cell, Bool convex, Bool connected = true);
+std::string CellDefects(const CellData& cell, Bool convex, Bool connected = true, Float tolerance = 1e-9);
 
 // Volume enclosed by the faces, positive for outward loops.
 Float CellVolume(const CellData& cell);
