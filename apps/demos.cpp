@@ -8,6 +8,7 @@ bool RunDemos(std::FILE* out) {
   ok = RunSortOutlines2DDemo(out) && ok;
   ok = RunDelaunay3DDemo(out) && ok;
   ok = RunConvexHullDemo(out) && ok;
+  ok = RunVoronoi3DDemo(out) && ok;
   return ok;
 }
 

@@ -20,4 +20,8 @@ bool RunDelaunay3DDemo(std::FILE* out);
 // Hulls a random cloud through ConvexHullRef and reports its vertex, edge and face counts.
 bool RunConvexHullDemo(std::FILE* out);
 
+// Computes the Voronoi cells of a few thousand random points through Voronoi3DRef and reports the
+// cell count, the closed cells and their volume.
+bool RunVoronoi3DDemo(std::FILE* out);
+
 }  // namespace zemox
