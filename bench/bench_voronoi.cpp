@@ -56,7 +56,10 @@ void BM_Voronoi3D_Uniform_zemox(benchmark::State& state) {
   state.counters["circumcentres_s"] = total.circumcentres / runs;
   state.counters["vertex_merge_s"] = total.vertexMerge / runs;
   state.counters["cell_build_s"] = total.cellBuild / runs;
-  state.counters["tetrahedra"] = static_cast<Float>(voronoi.GetVoronoiPointPositions().GetCount());
+  const Float tetrahedra = static_cast<Float>(voronoi.GetVoronoiPointPositions().GetCount());
+  state.counters["tetrahedra"] = tetrahedra;
+  state.counters["fallback_share"] =
+      static_cast<Float>(ImplementationOf<Voronoi3DImpl>(voronoi).GetTimings().circumcentreFallbacks) / tetrahedra;
 }
 BENCHMARK(BM_Voronoi3D_Uniform_zemox)->Arg(100000)->Arg(1000000)->Unit(benchmark::kSecond)->UseRealTime();
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <set>
@@ -471,6 +472,48 @@ TEST(BigCircumcentreTest, ExactCentresAndFlatTetrahedra) {
   const Vector flat = centre.Compute({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0});
   EXPECT_FALSE(std::isfinite(flat.x) && std::isfinite(flat.y) && std::isfinite(flat.z));
   EXPECT_EQ(std::signbit(centre.Compute({-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}).x), false);
+}
+
+Bool SameBits(const Vector& a, const Vector& b) {
+  auto same = [](Float x, Float y) { return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0; };
+  return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
+}
+
+// Tetrahedra on which the fast path must agree bit for bit with the 256-bit computation: general
+// ones, nearly flat ones (a corner lifted off the plane of the others by a tiny height, where
+// cancellation is worst), huge and tiny coordinates, and coordinates far from the origin.
+TEST(BigCircumcentreTest, FastPathGivesTheBitsOfThe256BitComputation) {
+  BigCircumcentre filtered;
+  BigCircumcentre exact;
+  ASSERT_TRUE(filtered.Init());
+  ASSERT_TRUE(exact.Init());
+  std::mt19937_64 random(99);
+  std::uniform_real_distribution<Float> unit(-1.0, 1.0);
+  auto point = [&](Float scale, Vector offset) {
+    return offset + Vector{unit(random), unit(random), unit(random)} * scale;
+  };
+  const Int rounds = SanitizerScaled(20000, 2000);
+  Int checked = 0;
+  for (Int round = 0; round < rounds; ++round) {
+    const Int kind = round % 5;
+    const Float scale = kind == 2 ? std::ldexp(1.0, static_cast<int>(round % 200) - 100) : 1.0;
+    const Vector offset = kind == 3 ? Vector{1e6, -3e5, 7e4} : Vector{};
+    Vector p[4] = {point(scale, offset), point(scale, offset), point(scale, offset), point(scale, offset)};
+    if (kind == 1 || kind == 4) {
+      // The fourth corner on the plane of the first three, then lifted by a tiny height.
+      const Float u = unit(random), w = unit(random);
+      p[3] = p[0] + (p[1] - p[0]) * u + (p[2] - p[0]) * w;
+      const Vector normal = Cross(p[1] - p[0], p[2] - p[0]);
+      p[3] = p[3] + normal * (kind == 1 ? 1e-12 : std::ldexp(1.0, -static_cast<int>(round % 60)));
+    }
+    EXPECT_TRUE(SameBits(filtered.Compute(p[0], p[1], p[2], p[3]), exact.ComputeExactly(p[0], p[1], p[2], p[3])))
+        << round;
+    ++checked;
+  }
+  EXPECT_EQ(checked, rounds);
+  // The fast path decides most of them; the nearly flat ones need the fallback more often.
+  EXPECT_LT(filtered.GetFallbackCount(), rounds / 2);
+  EXPECT_GT(filtered.GetFallbackCount(), 0);
 }
 
 }  // namespace

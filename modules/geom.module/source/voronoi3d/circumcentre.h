@@ -15,6 +15,12 @@ namespace zemox {
 // plain doubles would scatter, get centres that depend only on their points. Overflow gives an
 // infinity, a flat tetrahedron a NaN or an infinity, a zero coordinate +0.
 //
+// Compute first tries double-double arithmetic with a running bound on its error; when the bound
+// proves that every value within twice that bound of the computed centre (the exact centre and the
+// 256-bit one among them) rounds to the same double, that double is the answer. Otherwise, and for
+// coordinates whose differences leave [2^-150, 2^150] or whose centre is not a normal double, it
+// falls back to the 256-bit computation. Both give the same bits.
+//
 // The variables live in host memory owned by the object, so computing a centre allocates nothing;
 // one object serves one thread.
 class BigCircumcentre {
@@ -25,6 +31,10 @@ class BigCircumcentre {
 
   Result<void> Init();
   Vector Compute(const Vector& p0, const Vector& p1, const Vector& p2, const Vector& p3);
+  // The 256-bit computation alone.
+  Vector ComputeExactly(const Vector& p0, const Vector& p1, const Vector& p2, const Vector& p3);
+  // How many centres Compute has handed to the 256-bit computation.
+  Int GetFallbackCount() const { return fallbackCount_; }
 
  private:
   // a, b, c; their squared lengths; the cross products b x c, c x a, a x b; scratch.
@@ -48,6 +58,7 @@ class BigCircumcentre {
   void CrossProduct(Int target, Int u, Int v);
   Float Coordinate(Int axis, Float origin);
 
+  Int fallbackCount_ = 0;
   BaseArray<mp_limb_t> limbs_;
   BaseArray<__mpfr_struct> variables_;
 };

@@ -199,14 +199,17 @@ Result<void> Voronoi3DImpl::CalcCircumcentres(Block<const Tetrahedron> tetrahedr
   BaseArray<BigCircumcentre> workers;
   ZEMOX_TRY(workers.Resize(WorkerCount()));
   for (BigCircumcentre& worker : workers) ZEMOX_TRY(worker.Init());
-  return ParallelFor(
+  ZEMOX_TRY(ParallelFor(
       tetrahedrons.GetCount(),
       [&](Int t) {
         const Tetrahedron& tet = tetrahedrons[t];
         voronoiPoints_[t] = workers[CurrentWorkerIndex()].Compute(points[tet.v[0]], points[tet.v[1]], points[tet.v[2]],
                                                                   points[tet.v[3]]);
       },
-      256);
+      256));
+  timings_.circumcentreFallbacks = 0;
+  for (const BigCircumcentre& worker : workers) timings_.circumcentreFallbacks += worker.GetFallbackCount();
+  return OK();
 }
 
 // Circumcentres of neighbouring tetrahedra that nearly coincide (four or more cospherical points

@@ -13,6 +13,8 @@ struct Voronoi3DTimings {
   Float circumcentres = 0;
   Float vertexMerge = 0;
   Float cellBuild = 0;
+  // Circumcentres that needed the 256-bit computation.
+  Int circumcentreFallbacks = 0;
 };
 
 // Per-worker scratch of the parallel cell build, made once per worker and reused for every cell it
