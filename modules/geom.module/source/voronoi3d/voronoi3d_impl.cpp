@@ -251,34 +251,59 @@ Result<void> Voronoi3DImpl::BuildPointToTetrahedron(Block<const Tetrahedron> tet
 Result<void> Voronoi3DImpl::BuildCells(Block<const Tetrahedron> tetrahedrons) {
   BaseArray<VoronoiParallelForStorage> storage;
   ZEMOX_TRY(storage.Resize(WorkerCount()));
-  for (VoronoiParallelForStorage& worker : storage) {
-    ZEMOX_TRY(worker.visitedTetrahedra.Resize(tetrahedrons.GetCount()));
+  for (VoronoiParallelForStorage& worker : storage)
     ZEMOX_TRY(worker.handledPoints.Resize(pointToTetrahedron_.GetCount()));
-  }
   return ParallelForEach(cells_.GetCount(), 64, [&](Int c) {
     return BuildCell(tetrahedrons, storage[CurrentWorkerIndex()], static_cast<Int32>(c));
   });
 }
 
-// Walks the ring of tetrahedra around the edge p-q from `start`, queueing those not yet visited and
-// appending their Voronoi vertices to the scratch loop when emit is set. Returns false when the
-// ring is open.
-static Result<Bool> WalkRing(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 stamp,
-                             Int32 p, Int32 q, Int32 start, const auto& addVertex) {
+// Copies the tetrahedra around point p, found across the faces through p, into the scratch with
+// their neighbours renumbered locally (-1 across the face opposite p), so that the ring walks read
+// a few cache lines instead of the whole tetrahedralisation. False when the tetrahedra around p do
+// not close.
+Result<Bool> Voronoi3DImpl::GatherAround(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage,
+                                         Int32 p, Int32 first) const {
+  storage.around.Reset();
+  storage.aroundIndex.Clear();
+  auto add = [&](Int32 t) -> Result<void> {
+    ZEMOX_TRY(storage.aroundIndex.Insert(t, storage.around.GetCount()));
+    const Int32 id = representative_[t] < 0 ? t : representative_[t];
+    return storage.around.Append({tetrahedrons[t], id});
+  };
+  ZEMOX_TRY(add(first));
+  for (Int k = 0; k < storage.around.GetCount(); ++k) {
+    const Tetrahedron tet = storage.around[k].tet;
+    for (Int32 slot = 0; slot < 4; ++slot) {
+      if (tet.v[3 - slot] == p) continue;
+      if (tet.n[slot] < 0) return false;
+      if (storage.aroundIndex.Find(tet.n[slot]) < 0) ZEMOX_TRY(add(tet.n[slot]));
+    }
+  }
+  for (AroundTetrahedron& entry : storage.around)
+    for (Int32& neighbor : entry.tet.n)
+      neighbor = neighbor < 0 ? -1 : static_cast<Int32>(storage.aroundIndex.Find(neighbor));
+  return true;
+}
+
+// Walks the ring of gathered tetrahedra around the edge p-q from `start`, queueing those not yet
+// visited and appending their Voronoi vertices to the scratch loop when emit is set. Returns false
+// when the ring is open.
+static Result<Bool> WalkRing(VoronoiParallelForStorage& storage, Int32 p, Int32 q, Int32 start, const auto& addVertex) {
   Int32 t = start;
   Int steps = 0;
   do {
-    if (storage.visitedTetrahedra[t] != stamp) {
-      storage.visitedTetrahedra[t] = stamp;
+    if (!storage.visited[t]) {
+      storage.visited[t] = true;
       ZEMOX_TRY(storage.stack.Append(t));
     }
-    ZEMOX_TRY(addVertex(t));
-    const Tetrahedron& tet = tetrahedrons[t];
+    ZEMOX_TRY(addVertex(storage.around[t].vertexId));
+    const Tetrahedron& tet = storage.around[t].tet;
     const Int32 i = tet.GetVertexPosition(p);
     const Int32 j = tet.GetVertexPosition(q);
     if (i < 0 || j < 0 || i == j) return false;
     t = tet.n[ringStep[i][j]];
-    if (t < 0 || ++steps > tetrahedrons.GetCount()) return false;
+    if (t < 0 || ++steps > storage.around.GetCount()) return false;
   } while (t != start);
   return true;
 }
@@ -291,23 +316,30 @@ Result<void> Voronoi3DImpl::BuildCell(Block<const Tetrahedron> tetrahedrons, Vor
   cell.fused = false;
   const Int32 first = pointToTetrahedron_[p];
   if (first < 0) return OK();
+  Bool closed = ZEMOX_TRY(GatherAround(tetrahedrons, storage, p, first));
+  if (!closed) return OK();
+  // Each tetrahedron gives at most one vertex and three edges (it lies on three rings).
+  const Int aroundCount = storage.around.GetCount();
+  ZEMOX_TRY(cell.vertexIds.EnsureCapacity(aroundCount));
+  ZEMOX_TRY(cell.vertices.EnsureCapacity(aroundCount));
+  ZEMOX_TRY(cell.edges.EnsureCapacity(3 * aroundCount));
+  ZEMOX_TRY(storage.visited.Resize(aroundCount));
+  std::fill(storage.visited.begin(), storage.visited.end(), false);
   const Int32 stamp = cellIndex + 1;
   CellScratch& scratch = storage.cell;
   scratch.idMap.Clear();
   storage.stack.Reset();
-  storage.visitedTetrahedra[first] = stamp;
-  ZEMOX_TRY(storage.stack.Append(first));
+  storage.visited[0] = true;
+  ZEMOX_TRY(storage.stack.Append(0));
   Bool emit = true;
-  auto addVertex = [&](Int32 t) -> Result<void> {
+  auto addVertex = [&](Int32 id) -> Result<void> {
     if (!emit) return OK();
-    const Int32 id = representative_[t] < 0 ? t : representative_[t];
     const Int local = ZEMOX_TRY(AddCellVertex(cell, scratch, id, voronoiPoints_[id]));
     return scratch.loop.Append(local);
   };
-  Bool closed = true;
   while (!storage.stack.IsEmpty() && closed) {
-    const Tetrahedron tet = tetrahedrons[storage.stack.GetLast()];
     const Int32 from = storage.stack.GetLast();
+    const Tetrahedron tet = storage.around[from].tet;
     storage.stack.Pop();
     for (Int32 q : tet.v) {
       if (clipping_ && q < 4) borderCellFlags_[p] = true;
@@ -317,7 +349,7 @@ Result<void> Voronoi3DImpl::BuildCell(Block<const Tetrahedron> tetrahedrons, Vor
       emit = !(q >= 4 && InOneFuseGroup(p - 4, q - 4));
       if (!emit) cell.fused = true;
       scratch.loop.Reset();
-      closed = ZEMOX_TRY(WalkRing(tetrahedrons, storage, stamp, p, q, from, addVertex));
+      closed = ZEMOX_TRY(WalkRing(storage, p, q, from, addVertex));
       if (!closed) break;
       if (emit) ZEMOX_TRY(AddCellFace(cell, scratch.loop.ToBlock(), q));
     }

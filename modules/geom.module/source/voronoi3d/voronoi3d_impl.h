@@ -17,13 +17,24 @@ struct Voronoi3DTimings {
   Int circumcentreFallbacks = 0;
 };
 
+// A tetrahedron around the point whose cell is being built, with its neighbours numbered among
+// those around the point, and the id of its Voronoi vertex.
+struct AroundTetrahedron {
+  Tetrahedron tet;
+  Int32 vertexId;
+};
+
 // Per-worker scratch of the parallel cell build, made once per worker and reused for every cell it
 // builds.
 struct VoronoiParallelForStorage {
   BaseArray<Int32> stack;
-  // Per tetrahedron and per point, the number (cell index + 1) of the last cell that reached it, so
-  // that visited tetrahedra and handled neighbours are recognised without searching.
-  BaseArray<Int32> visitedTetrahedra;
+  // The tetrahedra around the cell's point, their local numbers by tetrahedron index, and which of
+  // them the visit has reached.
+  BaseArray<AroundTetrahedron> around;
+  VertexIdMap aroundIndex;
+  BaseArray<Bool> visited;
+  // Per point, the number (cell index + 1) of the last cell that handled it as a neighbour, so that
+  // handled neighbours are recognised without searching.
   BaseArray<Int32> handledPoints;
   CellScratch cell;
 };
@@ -67,6 +78,8 @@ class Voronoi3DImpl final {
   Result<void> MergeCloseVertices(Block<const Tetrahedron> tetrahedrons);
   Result<void> BuildPointToTetrahedron(Block<const Tetrahedron> tetrahedrons, Int pointCount);
   Result<void> BuildCells(Block<const Tetrahedron> tetrahedrons);
+  Result<Bool> GatherAround(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 p,
+                            Int32 first) const;
   Result<void> BuildCell(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 cellIndex);
   Bool InOneFuseGroup(Int cellA, Int cellB) const;
   Result<void> FinishCell(CellData& cell, CellScratch& scratch);
