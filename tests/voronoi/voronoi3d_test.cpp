@@ -259,6 +259,11 @@ TEST(Voronoi3DTest, FuseGroupsAndFusedPairsBecomeOneClosedCell) {
     for (const CellData& cell : cells)
       EXPECT_EQ(std::count(cell.faceNeighbors.begin(), cell.faceNeighbors.end(), b + 4), 0);
   }
+  // A point added after the groups were set has no group entry; its cell is built unfused.
+  ASSERT_TRUE(grouped.AddPoint({50, 50, 50}));
+  ASSERT_TRUE(grouped.CalcCells());
+  EXPECT_FALSE(grouped.GetCellDataStructure()[static_cast<Int>(points.size())].fused);
+  EXPECT_TRUE(grouped.GetCellDataStructure()[b].IsEmpty());
 }
 
 TEST(Voronoi3DTest, ScalingShrinksRemovesOrKeepsCells) {

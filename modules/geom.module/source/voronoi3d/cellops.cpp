@@ -239,8 +239,10 @@ void DropFacesToward(CellData& cell, Int32 neighbor) {
     cell.faceNeighbors[kept] = cell.faceNeighbors[f];
     ++kept;
   }
-  cell.faces.Resize(kept).IsOk();
-  cell.faceNeighbors.Resize(kept).IsOk();
+  while (cell.faces.GetCount() > kept) {
+    cell.faces.Pop();
+    cell.faceNeighbors.Pop();
+  }
 }
 
 Result<Bool> RebuildMergedCell(CellData& cell, CellScratch& scratch) {
