@@ -433,6 +433,23 @@ TEST(Voronoi3DTest, RefusesCellIndicesOutsideTheCells) {
   EXPECT_EQ(fuse.GetError().Message(), "FuseCells: Cell pair (-1, 3) is outside the 10 cells.");
 }
 
+// The cells come from a point-to-tetrahedron table rebuilt from the tetrahedra: points of an earlier
+// batch, which the later insertions need not touch, still get their cells.
+TEST(Voronoi3DTest, PointsOfAnEarlierBatchKeepTheirCellsAfterAnotherBatch) {
+  const Points points = RandomPoints(120, 12);
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(voronoi.Init({{0, 0, 0}, {100, 100, 100}}));
+  ASSERT_TRUE(voronoi.AddPoints({points.data(), 60}));
+  ASSERT_TRUE(voronoi.CalcCells());
+  ASSERT_TRUE(voronoi.AddPoints({points.data() + 60, 60}));
+  ASSERT_TRUE(voronoi.CalcCells());
+  ASSERT_EQ(voronoi.GetCellCount(), 120);
+  for (Int c = 0; c < 120; ++c) {
+    EXPECT_FALSE(voronoi.GetCellDataStructure()[c].IsEmpty()) << c;
+    EXPECT_EQ(CellDefects(voronoi.GetCellDataStructure()[c], true, true, mergedTolerance), "") << c;
+  }
+}
+
 TEST(Voronoi3DTest, CancelledJobGetsCompleteCellsAndTheCancellationError) {
   const Points points = RandomPoints(200, 8);
   Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
