@@ -10,6 +10,7 @@ bool RunDemos(const DemoOutput& output) {
   ok = RunIntersectingOutlinesDemo(output) && ok;
   ok = RunDelaunay3DDemo(output) && ok;
   ok = RunConvexHullDemo(output) && ok;
+  ok = RunVoronoi3DDemo(output) && ok;
   return ok;
 }
 

@@ -34,4 +34,8 @@ bool RunGeometryUtilsDemo(const DemoOutput& output);
 // Hulls a random cloud through ConvexHullRef and reports its vertex, edge and face counts.
 bool RunConvexHullDemo(const DemoOutput& output);
 
+// Computes the Voronoi cells of a few thousand random points through Voronoi3DRef and reports the
+// cell count, the closed cells and their volume.
+bool RunVoronoi3DDemo(const DemoOutput& output);
+
 }  // namespace zemox

@@ -16,6 +16,7 @@
 #include "geom/exactpredicates2d.h"
 #include "geom/geometryutils.h"
 #include "geom/polygontypes.h"
+#include "geom/voronoi3d.h"
 #include "private_geom/intersectingoutlinesprocessing.h"
 #include "private_geom/sortoutlines2d.h"
 #include "zemox/registry.h"
@@ -93,11 +94,13 @@ const char* const expectedRecords[] = {
     "implementation net.zemox.interface.convexhull",
     "implementation net.zemox.interface.delaunay3d",
     "implementation net.zemox.interface.exactpredicates2d",
+    "implementation net.zemox.interface.voronoi3d",
     "interface net.zemox.geom.geometryutils",
     "interface net.zemox.interface.convexhull",
     "interface net.zemox.interface.degeneratedinputerror",
     "interface net.zemox.interface.delaunay3d",
     "interface net.zemox.interface.exactpredicates2d",
+    "interface net.zemox.interface.voronoi3d",
     "interface net.zemox.private_geom.interface.geometrydecomposition",
     "interface net.zemox.private_geom.interface.intersectingoutlinesprocessing",
     "interface net.zemox.private_geom.interface.mesher",
@@ -199,8 +202,15 @@ TEST_F(LoadedModuleTest, PublishesEachInterfaceWithItsSlotsInOrder) {
             "Free(object) Alloc(allocLocation) "
             "ComputeConvexHull(vertices shrink shrinkClamp >resultVertices >resultEdges >resultFaces) "
             "ComputeConvexHull(vertices shrink shrinkClamp >hull)");
-  for (const Id& id :
-       {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID, GeometryUtilsInterface::ID}) {
+  EXPECT_EQ(Reflection(Voronoi3DInterface::ID),
+            "Free(object) Alloc(allocLocation) Init(workSpace) CopyFrom(src resizeFlags) IsReadyButPendingChanges() "
+            "IsReady() SetPoints(points) AddPoint(pointIn) AddPoints(points) CalcCells() CalcTetrahedralization() "
+            "SetForClipping(clipping) GetCellCount() GetVoronoiPointPositions() GetInputPoints() "
+            "GetBorderCellFlags() GetCellDataStructure() GetCellHasVolume() ScaleCell(cellIndex scaleValue) "
+            "ScaleAllCells(scaleValue) GetDelaunayTetrizer() Flush() SetCellFuseGroup(fuseIndices) "
+            "FuseCells(joinList) CreateInvertedVoronoiCell()");
+  for (const Id& id : {ExactPredicates2DInterface::ID, Delaunay3DInterface::ID, ConvexHullInterface::ID,
+                       GeometryUtilsInterface::ID, Voronoi3DInterface::ID}) {
     Record implementation;
     ASSERT_TRUE(FindRecord(RecordKind::IMPLEMENTATION, id, implementation)) << id.Text();
     EXPECT_NE(implementation.table, nullptr);
@@ -385,6 +395,30 @@ TEST_F(LoadedModuleTest, SplitsAStarThroughTheRegisteredOutlineProcessingClass) 
   EXPECT_EQ(std::min(counts[0], counts[1]), 5);
   EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 10);
   EXPECT_FALSE(CreateIntersectingOutlinesProcessing(SortOutlines2DExactClass));
+}
+
+TEST_F(LoadedModuleTest, BuildsCellsThroughVoronoi3DRef) {
+  Result<Voronoi3DRef> created = Voronoi3DRef::Create();
+  ASSERT_TRUE(created);
+  Voronoi3DRef& voronoi = created.Value();
+  const Result<void> early = voronoi.CalcCells();
+  ASSERT_FALSE(early);
+  EXPECT_TRUE(early.GetError().Is(NullReferenceError));
+  // A point in the middle of a cube of eight: its cell is the octahedron between the bisector planes.
+  Vector points[9] = {{50, 50, 50}};
+  for (int corner = 0; corner < 8; ++corner)
+    points[corner + 1] = {corner & 1 ? 60.0 : 40.0, corner & 2 ? 60.0 : 40.0, corner & 4 ? 60.0 : 40.0};
+  ASSERT_TRUE(voronoi.Init({}));
+  ASSERT_TRUE(voronoi.SetPoints({points, 9}));
+  ASSERT_TRUE(voronoi.CalcCells());
+  EXPECT_TRUE(voronoi.IsReady());
+  ASSERT_EQ(voronoi.GetCellCount(), 9);
+  EXPECT_EQ(voronoi.GetInputPoints().GetCount(), 13);
+  const CellData& centre = voronoi.GetCellDataStructure()[0];
+  EXPECT_EQ(centre.vertices.GetCount(), 6);
+  for (const Vector& v : centre.vertices) EXPECT_NEAR(Length(v - points[0]), 15.0, 1e-12);
+  EXPECT_EQ(centre.faces.GetCount(), 8);
+  for (const CellEdge& edge : centre.edges) EXPECT_EQ(centre.edges[edge.twin].twin, &edge - centre.edges.GetFirst());
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the

@@ -1,0 +1,542 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "common/testscale.h"
+#include "geom/voronoi3d.h"
+#include "voronoi/cellchecks.h"
+#include "voronoi3d/cellops.h"
+#include "voronoi3d/circumcentre.h"
+#include "zemox/jobs.h"
+#include "zemox/memory.h"
+#include "zemox/parallel.h"
+
+namespace zemox {
+namespace {
+
+using Points = std::vector<Vector>;
+
+// Scene-scale input: the vertex merge radius is absolute, so points spread over a 100-unit box.
+Points RandomPoints(Int count, UInt seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<Float> coordinate(0.0, 100.0);
+  Points points;
+  for (Int i = 0; i < count; ++i) points.push_back({coordinate(random), coordinate(random), coordinate(random)});
+  return points;
+}
+
+Block<const Vector> View(const Points& points) { return {points.data(), static_cast<Int>(points.size())}; }
+
+Voronoi3DRef Computed(const Points& points, Bool clipping = false) {
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  EXPECT_TRUE(voronoi.Init({}));
+  voronoi.SetForClipping(clipping);
+  EXPECT_TRUE(voronoi.SetPoints(View(points)));
+  EXPECT_TRUE(voronoi.CalcCells());
+  return voronoi;
+}
+
+Bool TouchesCorners(const CellData& cell) {
+  return std::any_of(cell.faceNeighbors.begin(), cell.faceNeighbors.end(), [](Int32 n) { return n < 4; });
+}
+
+// The Voronoi cell of point i among `all`, by brute force: every vertex where three bisector planes
+// meet inside all others, and each plane's polygon of such vertices.
+struct OracleCell {
+  Float volume = 0;
+  Int vertexCount = 0;
+  std::set<Int32> neighbors;
+};
+
+OracleCell BruteForceCell(Block<const Vector> all, Int i) {
+  const Vector p = all[i];
+  struct Plane {
+    Vector normal;
+    Float offset;
+    Int32 point;
+  };
+  std::vector<Plane> planes;
+  for (Int j = 0; j < all.GetCount(); ++j)
+    if (j != i) {
+      const Vector n = all[j] - p;
+      planes.push_back({n, Dot(n, (all[j] + p) * 0.5), static_cast<Int32>(j)});
+    }
+  auto solve = [](const Plane& a, const Plane& b, const Plane& c, Vector& x) {
+    const Vector bc = Cross(b.normal, c.normal);
+    const Float det = Dot(a.normal, bc);
+    if (std::abs(det) < 1e-12 * Length(a.normal) * Length(b.normal) * Length(c.normal)) return false;
+    x = (bc * a.offset + Cross(c.normal, a.normal) * b.offset + Cross(a.normal, b.normal) * c.offset) * (1.0 / det);
+    return true;
+  };
+  OracleCell cell;
+  std::vector<std::vector<Vector>> onPlane(planes.size());
+  const Int n = static_cast<Int>(planes.size());
+  for (Int a = 0; a < n; ++a)
+    for (Int b = a + 1; b < n; ++b)
+      for (Int c = b + 1; c < n; ++c) {
+        Vector x;
+        if (!solve(planes[a], planes[b], planes[c], x)) continue;
+        Bool inside = true;
+        for (const Plane& plane : planes)
+          inside = inside && Dot(plane.normal, x) - plane.offset <= 1e-9 * Length(plane.normal) * 100;
+        if (!inside) continue;
+        ++cell.vertexCount;
+        for (Int k : {a, b, c}) onPlane[k].push_back(x);
+      }
+  for (Int k = 0; k < n; ++k) {
+    std::vector<Vector>& polygon = onPlane[k];
+    if (polygon.size() < 3) continue;
+    Vector centre;
+    for (const Vector& v : polygon) centre = centre + v;
+    centre = centre * (1.0 / static_cast<Float>(polygon.size()));
+    const Vector unit = planes[k].normal * (1.0 / Length(planes[k].normal));
+    const Vector u = (polygon[0] - centre) * (1.0 / Length(polygon[0] - centre));
+    const Vector w = Cross(unit, u);
+    std::sort(polygon.begin(), polygon.end(), [&](const Vector& l, const Vector& r) {
+      return std::atan2(Dot(l - centre, w), Dot(l - centre, u)) < std::atan2(Dot(r - centre, w), Dot(r - centre, u));
+    });
+    Float area = 0;
+    for (size_t m = 0; m < polygon.size(); ++m)
+      area += Dot(Cross(polygon[m] - centre, polygon[(m + 1) % polygon.size()] - centre), unit) / 2;
+    if (area < 1e-9) continue;
+    cell.volume += area * (planes[k].offset - Dot(unit * Length(planes[k].normal), p)) / Length(planes[k].normal) / 3;
+    cell.neighbors.insert(planes[k].point);
+  }
+  return cell;
+}
+
+Bool SameCells(Block<const CellData> a, Block<const CellData> b) {
+  if (a.GetCount() != b.GetCount()) return false;
+  auto same = [](auto x, auto y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); };
+  auto sameEdges = [](Block<const CellEdge> x, Block<const CellEdge> y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const CellEdge& l, const CellEdge& r) {
+      return l.start == r.start && l.end == r.end && l.next == r.next && l.previous == r.previous && l.twin == r.twin;
+    });
+  };
+  for (Int c = 0; c < a.GetCount(); ++c)
+    if (!same(a[c].GetVertexIds(), b[c].GetVertexIds()) || !same(a[c].GetVertices(), b[c].GetVertices()) ||
+        !sameEdges(a[c].GetEdges(), b[c].GetEdges()) || !same(a[c].GetFaces(), b[c].GetFaces()) ||
+        !same(a[c].GetFaceNeighbors(), b[c].GetFaceNeighbors()) || a[c].fused != b[c].fused)
+      return false;
+  return true;
+}
+
+// Circumcentres of neighbouring tetrahedra closer than sqrt(1e-5) become one vertex, which bends
+// faces by up to that much: about 1e-4 of the size of a cell among points 20 units apart.
+constexpr Float mergedTolerance = 1e-4;
+
+TEST(Voronoi3DTest, CellsAreClosedAndMatchABruteForceComputation) {
+  const Points points = RandomPoints(SanitizerScaled(60, 30), 7);
+  Voronoi3DRef voronoi = Computed(points);
+  const Block<const CellData> cells = voronoi.GetCellDataStructure();
+  ASSERT_EQ(cells.GetCount(), static_cast<Int>(points.size()));
+  Int compared = 0;
+  for (Int c = 0; c < cells.GetCount(); ++c) {
+    const CellData& cell = cells[c];
+    ASSERT_FALSE(cell.IsEmpty()) << c;
+    EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
+    EXPECT_GT(CellVolume(cell), 0) << c;
+    for (Int32 neighbor : cell.faceNeighbors) {
+      if (neighbor < 4) continue;
+      const CellData& other = cells[neighbor - 4];
+      EXPECT_TRUE(std::count(other.faceNeighbors.begin(), other.faceNeighbors.end(), c + 4)) << c << " " << neighbor;
+    }
+    // The point lies behind every face plane.
+    for (Int f = 0; f < cell.faces.GetCount(); ++f) {
+      const CellEdge& e = cell.edges[cell.faces[f]];
+      const Vector& a = cell.vertices[e.start];
+      const Vector normal = Cross(cell.vertices[e.end] - a, cell.vertices[cell.edges[e.next].end] - a);
+      EXPECT_LT(Dot(points[c] - a, normal), 0) << c;
+    }
+    if (TouchesCorners(cell)) continue;
+    const OracleCell oracle = BruteForceCell(voronoi.GetInputPoints(), c + 4);
+    const std::set<Int32> neighbors(cell.faceNeighbors.begin(), cell.faceNeighbors.end());
+    if (cell.vertices.GetCount() != oracle.vertexCount) {
+      // Merged circumcentres moved some vertices by up to the merge radius and may have removed
+      // tiny faces.
+      EXPECT_NEAR(CellVolume(cell), oracle.volume, 1e-4 * oracle.volume) << c;
+      EXPECT_TRUE(std::includes(oracle.neighbors.begin(), oracle.neighbors.end(), neighbors.begin(), neighbors.end()));
+      continue;
+    }
+    EXPECT_EQ(CellDefects(cell, true), "") << c;
+    EXPECT_NEAR(CellVolume(cell), oracle.volume, 1e-9 * oracle.volume) << c;
+    EXPECT_EQ(neighbors, oracle.neighbors) << c;
+    ++compared;
+  }
+  EXPECT_GE(compared, 3);
+}
+
+TEST(Voronoi3DTest, CellsClippedToTheBoxFillIt) {
+  const Points points = RandomPoints(200, 11);
+  Voronoi3DRef voronoi = Computed(points);
+  CellScratch scratch;
+  Float total = 0;
+  for (const CellData& built : voronoi.GetCellDataStructure()) {
+    CellData cell;
+    ASSERT_TRUE(cell.CopyFrom(built));
+    for (int axis = 0; axis < 3; ++axis)
+      for (Float side : {-1.0, 1.0}) {
+        Vector normal;
+        (axis == 0 ? normal.x : axis == 1 ? normal.y : normal.z) = side;
+        const Vector point = side < 0 ? Vector{} : Vector{100, 100, 100};
+        ASSERT_FALSE(ClipCellByPlane(cell, scratch, point, normal, -1).Value());
+      }
+    EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "");
+    total += CellVolume(cell);
+  }
+  EXPECT_NEAR(total, 1e6, 1e-9 * 1e6);
+}
+
+TEST(Voronoi3DTest, CospherialLatticePointsShareMergedVertices) {
+  Points points;
+  for (int x = 0; x < 3; ++x)
+    for (int y = 0; y < 3; ++y)
+      for (int z = 0; z < 3; ++z) points.push_back({10.0 * x, 10.0 * y, 10.0 * z});
+  Voronoi3DRef voronoi = Computed(points);
+  const CellData& centre = voronoi.GetCellDataStructure()[13];
+  EXPECT_EQ(CellDefects(centre, true), "");
+  EXPECT_EQ(centre.vertices.GetCount(), 8);
+  EXPECT_EQ(centre.faces.GetCount(), 6);
+  EXPECT_NEAR(CellVolume(centre), 1000.0, 1e-9);
+}
+
+TEST(Voronoi3DTest, BorderFlagsFollowClipping) {
+  const Points points = RandomPoints(40, 3);
+  Voronoi3DRef flagged = Computed(points, true);
+  const Block<const Bool> flags = flagged.GetBorderCellFlags();
+  ASSERT_EQ(flags.GetCount(), static_cast<Int>(points.size()) + 4);
+  Int border = 0;
+  for (Int c = 0; c < flagged.GetCellCount(); ++c) {
+    EXPECT_EQ(flags[c + 4], TouchesCorners(flagged.GetCellDataStructure()[c])) << c;
+    border += flags[c + 4];
+  }
+  EXPECT_GT(border, 0);
+  EXPECT_LT(border, flagged.GetCellCount());
+  EXPECT_TRUE(Computed(points, false).GetBorderCellFlags().IsEmpty());
+}
+
+// Two face neighbours away from the border, for the fusion tests.
+std::pair<Int, Int> InnerNeighbors(Block<const CellData> cells) {
+  for (Int a = 0; a < cells.GetCount(); ++a) {
+    if (TouchesCorners(cells[a])) continue;
+    for (Int32 n : cells[a].faceNeighbors)
+      if (!TouchesCorners(cells[n - 4])) return {a, n - 4};
+  }
+  return {-1, -1};
+}
+
+TEST(Voronoi3DTest, FuseGroupsAndFusedPairsBecomeOneClosedCell) {
+  const Points points = RandomPoints(80, 5);
+  Voronoi3DRef plain = Computed(points);
+  const auto [a, b] = InnerNeighbors(plain.GetCellDataStructure());
+  ASSERT_GE(a, 0);
+  const Float joined = CellVolume(plain.GetCellDataStructure()[a]) + CellVolume(plain.GetCellDataStructure()[b]);
+
+  Voronoi3DRef grouped = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(grouped.Init({}));
+  ASSERT_TRUE(grouped.SetPoints(View(points)));
+  const Int group[] = {a, b};
+  ASSERT_TRUE(grouped.SetCellFuseGroup({group, 2}));
+  ASSERT_TRUE(grouped.CalcCells());
+
+  const CellIndexPair pair{a, b};
+  ASSERT_TRUE(plain.FuseCells({&pair, 1}));
+  for (Voronoi3DRef* fused : {&grouped, &plain}) {
+    const Block<const CellData> cells = fused->GetCellDataStructure();
+    EXPECT_TRUE(cells[a].fused);
+    EXPECT_EQ(CellDefects(cells[a], false, true, mergedTolerance), "");
+    EXPECT_NEAR(CellVolume(cells[a]), joined, 1e-9 * joined);
+    EXPECT_TRUE(cells[b].IsEmpty());
+    for (const CellData& cell : cells)
+      EXPECT_EQ(std::count(cell.faceNeighbors.begin(), cell.faceNeighbors.end(), b + 4), 0);
+  }
+  // A point added after the groups were set has no group entry; its cell is built unfused.
+  ASSERT_TRUE(grouped.AddPoint({50, 50, 50}));
+  ASSERT_TRUE(grouped.CalcCells());
+  EXPECT_FALSE(grouped.GetCellDataStructure()[static_cast<Int>(points.size())].fused);
+  EXPECT_TRUE(grouped.GetCellDataStructure()[b].IsEmpty());
+}
+
+TEST(Voronoi3DTest, ScalingShrinksRemovesOrKeepsCells) {
+  const Points points = RandomPoints(50, 9);
+  Voronoi3DRef voronoi = Computed(points);
+  const Int inner = InnerNeighbors(voronoi.GetCellDataStructure()).first;
+  const Float before = CellVolume(voronoi.GetCellDataStructure()[inner]);
+  ASSERT_TRUE(voronoi.ScaleCell(inner, -0.00001));
+  EXPECT_EQ(CellVolume(voronoi.GetCellDataStructure()[inner]), before);
+  ASSERT_TRUE(voronoi.ScaleCell(inner, -1000));
+  EXPECT_TRUE(voronoi.GetCellDataStructure()[inner].IsEmpty());
+  EXPECT_TRUE(voronoi.GetCellHasVolume()[inner]);
+  ASSERT_TRUE(voronoi.ScaleCell(voronoi.GetCellCount(), -1));
+  ASSERT_TRUE(voronoi.ScaleCell(-1, -1));
+
+  Voronoi3DRef all = Computed(points);
+  ASSERT_TRUE(all.ScaleAllCells(-0.5));
+  Voronoi3DRef reference = Computed(points);
+  for (Int c = 0; c < all.GetCellCount(); ++c) {
+    const CellData& cell = all.GetCellDataStructure()[c];
+    EXPECT_FALSE(all.GetCellHasVolume()[c]);
+    EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
+    EXPECT_LT(CellVolume(cell), CellVolume(reference.GetCellDataStructure()[c])) << c;
+  }
+}
+
+TEST(Voronoi3DTest, InvertedCellIsClosedAndFillsTheEnclosingTetrahedron) {
+  const Points points = RandomPoints(30, 4);
+  Voronoi3DRef voronoi = Computed(points);
+  Float cellsVolume = 0;
+  for (const CellData& cell : voronoi.GetCellDataStructure()) cellsVolume += CellVolume(cell);
+  ASSERT_TRUE(voronoi.CreateInvertedVoronoiCell());
+  ASSERT_EQ(voronoi.GetCellCount(), 1);
+  const CellData& inverted = voronoi.GetCellDataStructure()[0];
+  EXPECT_EQ(CellDefects(inverted, false, false, mergedTolerance), "");
+  EXPECT_FALSE(voronoi.GetCellHasVolume()[0]);
+  const Int n = inverted.vertices.GetCount();
+  const Vector& a = inverted.vertices[n - 4];
+  const Float tetrahedron =
+      std::abs(Dot(inverted.vertices[n - 3] - a, Cross(inverted.vertices[n - 2] - a, inverted.vertices[n - 1] - a))) /
+      6;
+  EXPECT_NEAR(CellVolume(inverted), tetrahedron - cellsVolume, 1e-9 * tetrahedron);
+}
+
+TEST(Voronoi3DTest, SerialAndParallelRunsGiveIdenticalCells) {
+  const Points points = RandomPoints(SanitizerScaled(3000, 500), 21);
+  Voronoi3DRef parallel = Computed(points, true);
+  const Bool previous = EnableParallelExecution(false);
+  Voronoi3DRef serial = Computed(points, true);
+  EnableParallelExecution(previous);
+  EXPECT_TRUE(SameCells(parallel.GetCellDataStructure(), serial.GetCellDataStructure()));
+  EXPECT_TRUE(std::equal(parallel.GetBorderCellFlags().begin(), parallel.GetBorderCellFlags().end(),
+                         serial.GetBorderCellFlags().begin(), serial.GetBorderCellFlags().end()));
+}
+
+TEST(Voronoi3DTest, AllocationFailuresLeaveAUsableObject) {
+  const Points points = RandomPoints(12, 2);
+  Voronoi3DRef reference = Computed(points);
+  Int failures = 0;
+  for (Int k = 1; k < 100000; ++k) {
+    Result<Voronoi3DRef> created = Voronoi3DRef::Create();
+    if (!created) continue;
+    Voronoi3DRef& voronoi = created.Value();
+    FailAllocationAfter(k);
+    Result<void> run = voronoi.Init({});
+    if (run) run = voronoi.SetPoints(View(points));
+    if (run) run = voronoi.CalcCells();
+    if (run) run = voronoi.ScaleAllCells(-1);
+    if (run) run = voronoi.CreateInvertedVoronoiCell();
+    FailAllocationAfter(0);
+    if (run) break;
+    ++failures;
+    EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
+    if (!*voronoi.GetDelaunayTetrizer()) {
+      ASSERT_TRUE(voronoi.Init({}));
+    }
+    ASSERT_TRUE(voronoi.SetPoints(View(points))) << k;
+    ASSERT_TRUE(voronoi.CalcCells()) << k;
+    EXPECT_TRUE(SameCells(voronoi.GetCellDataStructure(), reference.GetCellDataStructure())) << k;
+  }
+  EXPECT_GT(failures, 20);
+}
+
+TEST(Voronoi3DTest, MethodsBeforeInitReportTheMissingTetrizer) {
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  const Vector point{1, 2, 3};
+  const Int index = 0;
+  struct {
+    const char* operation;
+    Result<void> result;
+  } const calls[] = {{"SetPoints", voronoi.SetPoints({&point, 1})},
+                     {"AddPoint", voronoi.AddPoint(point)},
+                     {"AddPoints", voronoi.AddPoints({&point, 1})},
+                     {"CalcCells", voronoi.CalcCells()},
+                     {"CalcTetrahedralization", voronoi.CalcTetrahedralization()},
+                     {"SetCellFuseGroup", voronoi.SetCellFuseGroup({&index, 1})}};
+  for (const auto& call : calls) {
+    ASSERT_FALSE(call.result) << call.operation;
+    EXPECT_TRUE(call.result.GetError().Is(NullReferenceError)) << call.operation;
+    EXPECT_EQ(call.result.GetError().Message(), std::string(call.operation) + ": Init has not been called.");
+  }
+  EXPECT_TRUE(voronoi.GetInputPoints().IsEmpty());
+  EXPECT_EQ(voronoi.GetCellCount(), 0);
+}
+
+// Degenerate input: each case gives cells or refuses the points, never a crash.
+struct DegenerateCase {
+  const char* name;
+  Points points;
+  Int emptyCells;  // -1: the points are refused
+};
+
+class Voronoi3DDegenerateTest : public testing::TestWithParam<DegenerateCase> {};
+
+TEST_P(Voronoi3DDegenerateTest, GivesClosedOrEmptyCells) {
+  const DegenerateCase& c = GetParam();
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(voronoi.Init({}));
+  const Result<void> set = voronoi.SetPoints(View(c.points));
+  if (c.emptyCells < 0) {
+    ASSERT_FALSE(set);
+    EXPECT_TRUE(set.GetError().Is(IllegalArgumentError));
+    return;
+  }
+  ASSERT_TRUE(set);
+  ASSERT_TRUE(voronoi.CalcCells());
+  ASSERT_EQ(voronoi.GetCellCount(), static_cast<Int>(c.points.size()));
+  Int empty = 0;
+  for (const CellData& cell : voronoi.GetCellDataStructure()) {
+    empty += cell.IsEmpty();
+    EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "");
+  }
+  EXPECT_EQ(empty, c.emptyCells);
+}
+
+Points Line(int count) {
+  Points points;
+  for (int i = 0; i < count; ++i) points.push_back({10.0 * i, 5.0 * i, 0});
+  return points;
+}
+
+Points Plane(int count) {
+  Points points;
+  for (int i = 0; i < count; ++i) points.push_back({10.0 * (i % 4), 10.0 * (i / 4), 20.0});
+  return points;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Voronoi3DDegenerateTest,
+    testing::Values(DegenerateCase{"NoPoints", {}, 0}, DegenerateCase{"OnePoint", {{1, 2, 3}}, 0},
+                    DegenerateCase{"FourPoints", {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}}, 0},
+                    DegenerateCase{"Duplicates", {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}, {0, 10, 0}, {0, 0, 10}}, 1},
+                    DegenerateCase{"Collinear", Line(6), 0}, DegenerateCase{"Coplanar", Plane(12), 0},
+                    DegenerateCase{"NaN", {{0, 0, 0}, {std::nan(""), 0, 0}}, -1},
+                    DegenerateCase{"Infinite", {{0, 0, 0}, {0, std::numeric_limits<Float>::infinity(), 0}}, -1}),
+    [](const testing::TestParamInfo<DegenerateCase>& info) { return info.param.name; });
+
+TEST(Voronoi3DTest, RefusesCellIndicesOutsideTheCells) {
+  Voronoi3DRef voronoi = Computed(RandomPoints(10, 1));
+  const Int indices[] = {2, 10};
+  const Result<void> group = voronoi.SetCellFuseGroup({indices, 2});
+  ASSERT_FALSE(group);
+  EXPECT_EQ(group.GetError().Message(), "SetCellFuseGroup: Cell index 10 is outside the 10 cells.");
+  const CellIndexPair outside{-1, 3};
+  const Result<void> fuse = voronoi.FuseCells({&outside, 1});
+  ASSERT_FALSE(fuse);
+  EXPECT_EQ(fuse.GetError().Message(), "FuseCells: Cell pair (-1, 3) is outside the 10 cells.");
+}
+
+// The cells come from a point-to-tetrahedron table rebuilt from the tetrahedra: points of an earlier
+// batch, which the later insertions need not touch, still get their cells.
+TEST(Voronoi3DTest, PointsOfAnEarlierBatchKeepTheirCellsAfterAnotherBatch) {
+  const Points points = RandomPoints(120, 12);
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(voronoi.Init({{0, 0, 0}, {100, 100, 100}}));
+  ASSERT_TRUE(voronoi.AddPoints({points.data(), 60}));
+  ASSERT_TRUE(voronoi.CalcCells());
+  ASSERT_TRUE(voronoi.AddPoints({points.data() + 60, 60}));
+  ASSERT_TRUE(voronoi.CalcCells());
+  ASSERT_EQ(voronoi.GetCellCount(), 120);
+  for (Int c = 0; c < 120; ++c) {
+    EXPECT_FALSE(voronoi.GetCellDataStructure()[c].IsEmpty()) << c;
+    EXPECT_EQ(CellDefects(voronoi.GetCellDataStructure()[c], true, true, mergedTolerance), "") << c;
+  }
+}
+
+TEST(Voronoi3DTest, CancelledJobGetsCompleteCellsAndTheCancellationError) {
+  const Points points = RandomPoints(200, 8);
+  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(voronoi.Init({}));
+  ASSERT_TRUE(voronoi.SetPoints(View(points)));
+  ASSERT_TRUE(voronoi.CalcTetrahedralization());
+  Result<void> outcome = OK();
+  {
+    JobGroup group;
+    ASSERT_TRUE(group.Add([&] { outcome = voronoi.CalcCells(); }));
+    group.Cancel();
+    ASSERT_TRUE(group.Start());
+    group.Wait();
+  }
+  ASSERT_FALSE(outcome);
+  EXPECT_TRUE(outcome.GetError().Is(ThreadCancelledError));
+  EXPECT_TRUE(voronoi.IsReady());
+  EXPECT_TRUE(SameCells(voronoi.GetCellDataStructure(), Computed(points).GetCellDataStructure()));
+}
+
+TEST(Voronoi3DTest, CopyIsIndependentAndEqual) {
+  const Points points = RandomPoints(30, 6);
+  Voronoi3DRef original = Computed(points, true);
+  Voronoi3DRef copy = Voronoi3DRef::Create().Value();
+  ASSERT_TRUE(copy.CopyFrom(original));
+  EXPECT_TRUE(SameCells(copy.GetCellDataStructure(), original.GetCellDataStructure()));
+  EXPECT_TRUE(copy.IsReady());
+  original.Flush();
+  EXPECT_EQ(original.GetCellCount(), 0);
+  ASSERT_TRUE(copy.AddPoint({50, 50, 50}));
+  EXPECT_FALSE(copy.IsReady());
+  EXPECT_TRUE(copy.IsReadyButPendingChanges());
+  ASSERT_TRUE(copy.CalcCells());
+  EXPECT_EQ(copy.GetCellCount(), 31);
+}
+
+TEST(BigCircumcentreTest, ExactCentresAndFlatTetrahedra) {
+  BigCircumcentre centre;
+  ASSERT_TRUE(centre.Init());
+  EXPECT_EQ(centre.Compute({0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}), (Vector{1, 1, 1}));
+  EXPECT_EQ(centre.Compute({1e20, 0, 0}, {-1e20, 0, 0}, {0, 1e20, 0}, {0, 0, 1e20}), (Vector{0, 0, 0}));
+  const Vector flat = centre.Compute({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0});
+  EXPECT_FALSE(std::isfinite(flat.x) && std::isfinite(flat.y) && std::isfinite(flat.z));
+  EXPECT_EQ(std::signbit(centre.Compute({-1, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}).x), false);
+}
+
+Bool SameBits(const Vector& a, const Vector& b) {
+  auto same = [](Float x, Float y) { return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0; };
+  return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
+}
+
+// Tetrahedra on which the fast path must agree bit for bit with the 256-bit computation: general
+// ones, nearly flat ones (a corner lifted off the plane of the others by a tiny height, where
+// cancellation is worst), huge and tiny coordinates, and coordinates far from the origin.
+TEST(BigCircumcentreTest, FastPathGivesTheBitsOfThe256BitComputation) {
+  BigCircumcentre filtered;
+  BigCircumcentre exact;
+  ASSERT_TRUE(filtered.Init());
+  ASSERT_TRUE(exact.Init());
+  std::mt19937_64 random(99);
+  std::uniform_real_distribution<Float> unit(-1.0, 1.0);
+  auto point = [&](Float scale, Vector offset) {
+    return offset + Vector{unit(random), unit(random), unit(random)} * scale;
+  };
+  const Int rounds = SanitizerScaled(20000, 2000);
+  Int checked = 0;
+  for (Int round = 0; round < rounds; ++round) {
+    const Int kind = round % 5;
+    const Float scale = kind == 2 ? std::ldexp(1.0, static_cast<int>(round % 200) - 100) : 1.0;
+    const Vector offset = kind == 3 ? Vector{1e6, -3e5, 7e4} : Vector{};
+    Vector p[4] = {point(scale, offset), point(scale, offset), point(scale, offset), point(scale, offset)};
+    if (kind == 1 || kind == 4) {
+      // The fourth corner on the plane of the first three, then lifted by a tiny height.
+      const Float u = unit(random), w = unit(random);
+      p[3] = p[0] + (p[1] - p[0]) * u + (p[2] - p[0]) * w;
+      const Vector normal = Cross(p[1] - p[0], p[2] - p[0]);
+      p[3] = p[3] + normal * (kind == 1 ? 1e-12 : std::ldexp(1.0, -static_cast<int>(round % 60)));
+    }
+    EXPECT_TRUE(SameBits(filtered.Compute(p[0], p[1], p[2], p[3]), exact.ComputeExactly(p[0], p[1], p[2], p[3])))
+        << round;
+    ++checked;
+  }
+  EXPECT_EQ(checked, rounds);
+  // The fast path decides most of them; the nearly flat ones need the fallback more often.
+  EXPECT_LT(filtered.GetFallbackCount(), rounds / 2);
+  EXPECT_GT(filtered.GetFallbackCount(), 0);
+}
+
+}  // namespace
+}  // namespace zemox
