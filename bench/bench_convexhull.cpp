@@ -19,18 +19,12 @@ extern "C" {
 }
 #endif
 
+#include "unitcubepoints.h"
+
 namespace zemox {
 namespace {
 
 using Points = std::vector<Vector>;
-
-Points CubePoints(Int count) {
-  std::mt19937_64 random(42);
-  std::uniform_real_distribution<Float> coordinate(0.0, 1.0);
-  Points points(static_cast<size_t>(count));
-  for (Vector& point : points) point = {coordinate(random), coordinate(random), coordinate(random)};
-  return points;
-}
 
 Points BallPoints(Int count) {
   std::mt19937_64 random(43);
@@ -45,7 +39,7 @@ Points BallPoints(Int count) {
 }
 
 const Points& Cube() {
-  static const Points points = CubePoints(1000000);
+  static const Points points = UnitCubePoints(1000000);
   return points;
 }
 

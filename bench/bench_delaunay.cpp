@@ -15,16 +15,10 @@
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #endif
 
+#include "unitcubepoints.h"
+
 namespace zemox {
 namespace {
-
-std::vector<Vector> UniformPoints(Int count) {
-  std::mt19937_64 random(42);
-  std::uniform_real_distribution<Float> coordinate(0.0, 1.0);
-  std::vector<Vector> points(count);
-  for (Vector& point : points) point = {coordinate(random), coordinate(random), coordinate(random)};
-  return points;
-}
 
 std::vector<Vector> GridPoints(Int n) {
   std::vector<Vector> points;
@@ -64,7 +58,7 @@ void RunZemox(benchmark::State& state, const std::vector<Vector>& points) {
   state.counters["heldBytesPerPoint"] = heldBytes / Float(points.size());
 }
 
-void BM_Delaunay3D_Uniform_zemox(benchmark::State& state) { RunZemox(state, UniformPoints(state.range(0))); }
+void BM_Delaunay3D_Uniform_zemox(benchmark::State& state) { RunZemox(state, UnitCubePoints(state.range(0))); }
 void BM_Delaunay3D_Grid_zemox(benchmark::State& state) { RunZemox(state, GridPoints(state.range(0))); }
 
 BENCHMARK(BM_Delaunay3D_Uniform_zemox)->Arg(20000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kSecond)->Iterations(1);
@@ -91,11 +85,11 @@ void RunPeerOneByOne(benchmark::State& state, const std::vector<Vector>& points)
   }
 }
 
-void BM_Delaunay3D_Uniform_cgal(benchmark::State& state) { RunPeerOneByOne(state, UniformPoints(state.range(0))); }
+void BM_Delaunay3D_Uniform_cgal(benchmark::State& state) { RunPeerOneByOne(state, UnitCubePoints(state.range(0))); }
 void BM_Delaunay3D_Grid_cgal(benchmark::State& state) { RunPeerOneByOne(state, GridPoints(state.range(0))); }
 
 void BM_Delaunay3D_UniformRange_cgal(benchmark::State& state) {
-  const std::vector<Kernel::Point_3> converted = PeerPoints(UniformPoints(state.range(0)));
+  const std::vector<Kernel::Point_3> converted = PeerPoints(UnitCubePoints(state.range(0)));
   for (auto _ : state) {
     Triangulation triangulation(converted.begin(), converted.end());
     state.counters["tetrahedra"] = Float(triangulation.number_of_finite_cells());

@@ -15,22 +15,16 @@
 #include <voro++/voro++.hh>
 #endif
 
+#include "unitcubepoints.h"
+
 namespace zemox {
 namespace {
 
 using Points = std::vector<Vector>;
 
-Points CubePoints(Int count) {
-  std::mt19937_64 random(42);
-  std::uniform_real_distribution<Float> coordinate(0.0, 1.0);
-  Points points(static_cast<size_t>(count));
-  for (Vector& point : points) point = {coordinate(random), coordinate(random), coordinate(random)};
-  return points;
-}
-
 const Points& Cube(Int count) {
   static Points points;
-  if (static_cast<Int>(points.size()) != count) points = CubePoints(count);
+  if (static_cast<Int>(points.size()) != count) points = UnitCubePoints(count);
   return points;
 }
 
