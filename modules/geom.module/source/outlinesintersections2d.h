@@ -90,19 +90,19 @@ class OutlinesIntersections2D {
   const VertexRecord& SegmentOwner(const SegmentKey& key) const;
   Float NextJitter();
 
-  Block<const Block<const Vector2d>> outlines;
+  Block<const Block<const Vector2d>> outlines_;
   // Input vertices first (global index = position), then one entry per crossing found.
-  BaseArray<Vector2d> points;
-  BaseArray<VertexRecord> vertexRecords;
+  BaseArray<Vector2d> points_;
+  BaseArray<VertexRecord> vertexRecords_;
   // Record j belongs to the crossing point at points[vertex count + j].
-  BaseArray<IntersectionRecord> intersections;
+  BaseArray<IntersectionRecord> intersections_;
   // Crossing points only: the output order.
-  PointTree crossingQueue;
+  PointTree crossingQueue_;
   // Vertices and crossing points: the sweep order.
-  PointTree eventQueue;
-  StatusTree status;
-  Bool jitter = false;
-  UInt32 generatorState = 0;
+  PointTree eventQueue_;
+  StatusTree status_;
+  Bool jitter_ = false;
+  UInt32 generatorState_ = 0;
 };
 
 }  // namespace zemox

@@ -31,7 +31,7 @@ Error MissingSegment() {
 
 }  // namespace
 
-OutlinesIntersectionTest2D::OutlinesIntersectionTest2D() : status(this), context(ModulePredicateContext()) {}
+OutlinesIntersectionTest2D::OutlinesIntersectionTest2D() : status_(this), context_(ModulePredicateContext()) {}
 
 Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
   if (vertexCount < parallelSortMinimum) return false;
@@ -41,9 +41,9 @@ Bool OutlinesIntersectionTest2D::SortsInParallel(Int vertexCount) {
 
 Result<void> OutlinesIntersectionTest2D::Init(Block<const Block<const Vector2d>> outlines) {
   const Result<void> outcome = Run(outlines);
-  const Result<void> reset = status.IsInitialized() ? status.Reset() : OK();
-  vertices.Flush();
-  vertexOrder.Flush();
+  const Result<void> reset = status_.IsInitialized() ? status_.Reset() : OK();
+  vertices_.Flush();
+  vertexOrder_.Flush();
   if (!outcome) return outcome.GetError();
   return reset;
 }
@@ -58,27 +58,27 @@ Result<void> OutlinesIntersectionTest2D::Run(Block<const Block<const Vector2d>> 
       return ZEMOX_ERROR_IN(operationName, IllegalArgumentError, "@: Input outline has less than 3 points.");
     vertexCount += outline.GetCount();
   }
-  intersecting = false;
-  ZEMOX_TRY(status.Init());
+  intersecting_ = false;
+  ZEMOX_TRY(status_.Init());
   ZEMOX_TRY(CopyOutlines(outlines, vertexCount));
   ZEMOX_TRY(SortVertices());
   CheckDuplicates();
-  if (intersecting) return OK();
+  if (intersecting_) return OK();
   ZEMOX_TRY(Renumber(outlines));
-  vertexOrder.Flush();
+  vertexOrder_.Flush();
   return Sweep();
 }
 
 // The sort moves the vertices with their points; the vertices are set once their sweep numbers are
 // known. A non-finite coordinate has no place in the sweep order and no orientation sign.
 Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Vector2d>> outlines, Int vertexCount) {
-  ZEMOX_TRY(vertexOrder.Resize(vertexCount));
-  if (vertexOrder.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
+  ZEMOX_TRY(vertexOrder_.Resize(vertexCount));
+  if (vertexOrder_.GetCount() != vertexCount) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   Bool allFinite = true;
   Int index = 0;
   for (const Block<const Vector2d>& outline : outlines) {
     for (const Vector2d& point : outline) {
-      vertexOrder[index] = {point, index};
+      vertexOrder_[index] = {point, index};
       allFinite &= std::isfinite(point.x) & std::isfinite(point.y);
       ++index;
     }
@@ -89,7 +89,7 @@ Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Ve
 }
 
 Result<void> OutlinesIntersectionTest2D::SortVertices() {
-  const Block<SortedVertex> order = vertexOrder;
+  const Block<SortedVertex> order = vertexOrder_;
   if (SortsInParallel(order.GetCount())) return LexicographicalVertexSort<10000>{}.Sort(order);
   if (order.GetCount() <= 1) return OK();
   return LexicographicalVertexSort<1>{}.Sort(order);
@@ -98,9 +98,9 @@ Result<void> OutlinesIntersectionTest2D::SortVertices() {
 // Equal points sort next to each other, so one pass finds every duplicated vertex, within an outline
 // or across outlines.
 void OutlinesIntersectionTest2D::CheckDuplicates() {
-  for (Int i = 1; i < vertexOrder.GetCount(); ++i) {
-    if (SamePoint(vertexOrder[i - 1].point, vertexOrder[i].point)) {
-      intersecting = true;
+  for (Int i = 1; i < vertexOrder_.GetCount(); ++i) {
+    if (SamePoint(vertexOrder_[i - 1].point, vertexOrder_[i].point)) {
+      intersecting_ = true;
       return;
     }
   }
@@ -109,21 +109,21 @@ void OutlinesIntersectionTest2D::CheckDuplicates() {
 // Numbers the vertices by their sorted position: the sweep then visits them in number order, reads
 // their points in that order, and compares two vertices by their numbers.
 Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector2d>> outlines) {
-  const Int count = vertexOrder.GetCount();
-  ZEMOX_TRY(vertices.Resize(count));
+  const Int count = vertexOrder_.GetCount();
+  ZEMOX_TRY(vertices_.Resize(count));
   BaseArray<Int> numbers;
   ZEMOX_TRY(numbers.Resize(count));
-  if (vertices.GetCount() != count || numbers.GetCount() != count)
+  if (vertices_.GetCount() != count || numbers.GetCount() != count)
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   for (Int i = 0; i < count; ++i) {
-    numbers[vertexOrder[i].index] = i;
-    vertices[i].point = vertexOrder[i].point;
+    numbers[vertexOrder_[i].index] = i;
+    vertices_[i].point = vertexOrder_[i].point;
   }
   Int first = 0;
   for (const Block<const Vector2d>& outline : outlines) {
     const Int size = outline.GetCount();
     for (Int i = 0; i < size; ++i) {
-      Vertex& vertex = vertices[numbers[first + i]];
+      Vertex& vertex = vertices_[numbers[first + i]];
       vertex.previous = numbers[first + (i == 0 ? size : i) - 1];
       vertex.next = numbers[first + (i + 1 == size ? 0 : i + 1)];
     }
@@ -135,20 +135,20 @@ Result<void> OutlinesIntersectionTest2D::Renumber(Block<const Block<const Vector
 // Vertices are visited in number order, but their neighbours and the nodes of their segments lie
 // anywhere in memory: requesting those of the next vertex overlaps their fetch with this visit.
 Result<void> OutlinesIntersectionTest2D::Sweep() {
-  const Int count = vertices.GetCount();
+  const Int count = vertices_.GetCount();
   for (Int vertex = 0; vertex < count; ++vertex) {
     if (vertex + 1 < count) PrefetchVisit(vertex + 1);
     ZEMOX_TRY(VisitVertex(vertex));
-    if (intersecting) return OK();
+    if (intersecting_) return OK();
   }
   return OK();
 }
 
 // A prefetch never faults, so the vertex's segment node may still be null or about to be replaced.
 void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
-  const Vertex& links = vertices[vertex];
-  ZEMOX_PREFETCH(&vertices[links.previous]);
-  ZEMOX_PREFETCH(&vertices[links.next]);
+  const Vertex& links = vertices_[vertex];
+  ZEMOX_PREFETCH(&vertices_[links.previous]);
+  ZEMOX_PREFETCH(&vertices_[links.next]);
   ZEMOX_PREFETCH(links.segment);
 }
 
@@ -157,10 +157,10 @@ void OutlinesIntersectionTest2D::PrefetchVisit(Int vertex) const {
 // is only compared with segments that continue beyond the vertex. The segment to the previous vertex
 // belongs to that vertex, the one to the next vertex to this one.
 Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
-  const Vector2d& point = vertices[vertex].point;
-  const Int previousVertex = vertices[vertex].previous;
-  const Int nextVertex = vertices[vertex].next;
-  if (SamePoint(point, vertices[previousVertex].point) || SamePoint(point, vertices[nextVertex].point))
+  const Vector2d& point = vertices_[vertex].point;
+  const Int previousVertex = vertices_[vertex].previous;
+  const Int nextVertex = vertices_[vertex].next;
+  if (SamePoint(point, vertices_[previousVertex].point) || SamePoint(point, vertices_[nextVertex].point))
     return ZEMOX_ERROR_IN(operationName, IllegalStateError);
   const Bool previousStarts = CompareVertices(vertex, previousVertex) == COMPARERESULT::LESS;
   const Bool nextStarts = CompareVertices(vertex, nextVertex) == COMPARERESULT::LESS;
@@ -176,7 +176,7 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
   }
   if (previousStarts) {
     ZEMOX_TRY(TestAndInsert(previous, previousVertex));
-    if (intersecting) return OK();
+    if (intersecting_) return OK();
     return TestAndInsert(next, vertex);
   }
   return EndBothSegments(vertex);
@@ -185,19 +185,19 @@ Result<void> OutlinesIntersectionTest2D::VisitVertex(Int vertex) {
 // Removing the two segments that end at a vertex makes the segments around them neighbours, which
 // have never been compared with each other.
 Result<void> OutlinesIntersectionTest2D::EndBothSegments(Int vertex) {
-  ZEMOX_TRY(Remove(vertices[vertex].previous, false));
+  ZEMOX_TRY(Remove(vertices_[vertex].previous, false));
   Node* const above = ZEMOX_TRY(Remove(vertex, true));
-  if (!status.IsNode(above) || above == status.GetFirst()) return OK();
-  const Node* const below = status.GetPrevious(above);
+  if (!status_.IsNode(above) || above == status_.GetFirst()) return OK();
+  const Node* const below = status_.GetPrevious(above);
   const COMPARERESULT order = ZEMOX_TRY(Compare(below->key, above->key));
-  intersecting = order == COMPARERESULT::EQUAL;
+  intersecting_ = order == COMPARERESULT::EQUAL;
   return OK();
 }
 
 // Requests what the descent reads when it moves to `child`: the points of its key and its children.
 void OutlinesIntersectionTest2D::PrefetchDescent(const Node* child) const {
-  ZEMOX_PREFETCH(&vertices[child->key.start].point);
-  ZEMOX_PREFETCH(&vertices[child->key.end].point);
+  ZEMOX_PREFETCH(&vertices_[child->key.start].point);
+  ZEMOX_PREFETCH(&vertices_[child->key.end].point);
   ZEMOX_PREFETCH(child->left);
   ZEMOX_PREFETCH(child->right);
 }
@@ -206,9 +206,9 @@ void OutlinesIntersectionTest2D::PrefetchDescent(const Node* child) const {
 // every segment it can touch now; any answer but below or above means contact. The descent has
 // already decided the side of the last node, so the segment is linked there without comparing again.
 Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, Int owner) {
-  Node* position = status.GetHeader();
+  Node* position = status_.GetHeader();
   COMPARERESULT side = COMPARERESULT::LESS;
-  for (Node* node = status.GetRoot(); status.IsNode(node);) {
+  for (Node* node = status_.GetRoot(); status_.IsNode(node);) {
     position = node;
     // Large statuses outgrow the caches: fetching the grandchildren and the points of the children's
     // keys now overlaps the waits of the next steps with this comparison. The children themselves
@@ -218,12 +218,12 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
     side = Order(key, node->key);
     if (side == COMPARERESULT::INCOMPARABLE) return ZEMOX_ERROR_IN(operationName, IllegalStateError);
     if (side == COMPARERESULT::EQUAL) {
-      intersecting = true;
+      intersecting_ = true;
       return OK();
     }
     node = side == COMPARERESULT::LESS ? node->left : node->right;
   }
-  vertices[owner].segment = ZEMOX_TRY(status.InsertAtSide(key, position, side));
+  vertices_[owner].segment = ZEMOX_TRY(status_.InsertAtSide(key, position, side));
   return OK();
 }
 
@@ -231,11 +231,11 @@ Result<void> OutlinesIntersectionTest2D::TestAndInsert(const SegmentKey& key, In
 // segment to its next vertex this is. Returns the node that followed the segment (the tree's nil at the
 // end); a removal through the stored node only looks it up when `following` asks for it.
 Result<OutlinesIntersectionTest2D::Node*> OutlinesIntersectionTest2D::Remove(Int owner, Bool following) {
-  Node* const node = std::exchange(vertices[owner].segment, nullptr);
+  Node* const node = std::exchange(vertices_[owner].segment, nullptr);
   if (node == nullptr) return MissingSegment();
-  if (following) return status.EraseAndGetNext(node);
-  ZEMOX_TRY(status.Erase(node));
-  return status.GetNil();
+  if (following) return status_.EraseAndGetNext(node);
+  ZEMOX_TRY(status_.Erase(node));
+  return status_.GetNil();
 }
 
 Result<COMPARERESULT> OutlinesIntersectionTest2D::Compare(const SegmentKey& probe, const SegmentKey& node) const {
@@ -285,7 +285,7 @@ COMPARERESULT OutlinesIntersectionTest2D::CompareVertices(Int first, Int second)
 }
 
 Int32 OutlinesIntersectionTest2D::OrientSign(Int a, Int b, Int c) const {
-  const Float turn = orient2d(context, vertices[a].point, vertices[b].point, vertices[c].point);
+  const Float turn = orient2d(context_, vertices_[a].point, vertices_[b].point, vertices_[c].point);
   return static_cast<Int32>(turn > 0.0) - static_cast<Int32>(turn < 0.0);
 }
 

@@ -57,7 +57,7 @@ class OutlinesIntersectionTest2D {
   // error the answer is not defined.
   Result<void> Init(Block<const Block<const Vector2d>> outlines);
   // The answer of the last successful Init.
-  Bool IsIntersecting() const { return intersecting; }
+  Bool IsIntersecting() const { return intersecting_; }
 
   // Whether Init sorts `vertexCount` vertices on the host's workers: only large inputs, and never from
   // inside a job group, so that a job does not spawn nested parallel work.
@@ -99,15 +99,15 @@ class OutlinesIntersectionTest2D {
     Int next;
     Node* segment;
   };
-  BaseArray<Vertex> vertices;
-  Bool intersecting = false;
+  BaseArray<Vertex> vertices_;
+  Bool intersecting_ = false;
   // The vertices with their global indices, sorted by the lexicographic point order.
-  BaseArray<SortedVertex> vertexOrder;
+  BaseArray<SortedVertex> vertexOrder_;
   // Segments crossing the sweep line, ordered from below to above. Distinct vertex numbers compare
   // like their points and every orientation sign is exact, so the status holds no touching segments
   // and a segment's own node is the one a search by key would find.
-  StatusTree status;
-  const PredicateContext& context;
+  StatusTree status_;
+  const PredicateContext& context_;
 };
 
 }  // namespace zemox
