@@ -18,8 +18,8 @@ constexpr Float collinearThreshold = 1e-10;
 
 Result<void> SelfIntersectingOutlineHull2D::Init(Block<const Vector2d> outline, Block<const Vector2d> crossingPoints,
                                                  Block<const IndexPair> crossingSegments) {
-  ZEMOX_TRY(separation.Init(outline, crossingPoints, crossingSegments));
-  for (Int& start : separation.loopStarts) {
+  ZEMOX_TRY(separation_.Init(outline, crossingPoints, crossingSegments));
+  for (Int& start : separation_.loopStarts_) {
     start = LoopMinimumPredecessor(start);
     OrientLoop(start);
   }
@@ -28,13 +28,13 @@ Result<void> SelfIntersectingOutlineHull2D::Init(Block<const Vector2d> outline, 
 }
 
 Bool SelfIntersectingOutlineHull2D::PointLess(Int a, Int b) const {
-  return CompareLexicographic(separation.NodePoint(a), separation.NodePoint(b)) == COMPARERESULT::LESS;
+  return CompareLexicographic(separation_.NodePoint(a), separation_.NodePoint(b)) == COMPARERESULT::LESS;
 }
 
 // The node before the loop's smallest point (the first one met on ties). The corner at the smallest
 // point is convex, so the turn there gives the loop's orientation.
 Int SelfIntersectingOutlineHull2D::LoopMinimumPredecessor(Int start) const {
-  const BaseArray<Int>& next = separation.next;
+  const BaseArray<Int>& next = separation_.next_;
   Int minimum = start;
   Int minimumPredecessor = -1;
   Int previous = start;
@@ -50,11 +50,11 @@ Int SelfIntersectingOutlineHull2D::LoopMinimumPredecessor(Int start) const {
 
 // Reverses a clockwise loop; the node after the minimum then precedes it.
 void SelfIntersectingOutlineHull2D::OrientLoop(Int& start) {
-  BaseArray<Int>& next = separation.next;
+  BaseArray<Int>& next = separation_.next_;
   const Int minimum = next[start];
   const Int after = next[minimum];
-  const Float turn = ExactPredicates2DImpl::Orient(separation.NodePoint(start), separation.NodePoint(minimum),
-                                                   separation.NodePoint(after));
+  const Float turn = ExactPredicates2DImpl::Orient(separation_.NodePoint(start), separation_.NodePoint(minimum),
+                                                   separation_.NodePoint(after));
   if (turn > 0) return;
   Int previous = start;
   Int node = next[start];
@@ -68,15 +68,15 @@ void SelfIntersectingOutlineHull2D::OrientLoop(Int& start) {
 // then sit on that line, and are moved a quarter turn off it and the paths exchanged, so that the
 // copies stay on the correct sides.
 void SelfIntersectingOutlineHull2D::SeparateCollinearCrossing(Int crossing) {
-  BaseArray<Int>& next = separation.next;
-  BaseArray<Vector2d>& offsets = separation.offsetPoints;
-  const Int first = separation.VertexCount() + 2 * crossing;
+  BaseArray<Int>& next = separation_.next_;
+  BaseArray<Vector2d>& offsets = separation_.offsetPoints_;
+  const Int first = separation_.VertexCount() + 2 * crossing;
   const Int second = first + 1;
-  const Vector2d& point = separation.crossingPoints[crossing];
+  const Vector2d& point = separation_.crossingPoints_[crossing];
   const Float spread =
-      ExactPredicates2DImpl::Orient(separation.NodePoint(next[first]), point, separation.NodePoint(next[second]));
+      ExactPredicates2DImpl::Orient(separation_.NodePoint(next[first]), point, separation_.NodePoint(next[second]));
   if (!(std::fabs(spread) < collinearThreshold)) return;
-  const Float side = ExactPredicates2DImpl::Orient(offsets[2 * crossing], point, separation.NodePoint(next[first]));
+  const Float side = ExactPredicates2DImpl::Orient(offsets[2 * crossing], point, separation_.NodePoint(next[first]));
   const Float turn = side > 0 ? 1.0 : -1.0;
   const Vector2d offset = offsets[2 * crossing] - point;
   const Vector2d rotated{-turn * offset.y, turn * offset.x};
@@ -87,10 +87,11 @@ void SelfIntersectingOutlineHull2D::SeparateCollinearCrossing(Int crossing) {
 
 Result<void> SelfIntersectingOutlineHull2D::GetResult(Bool useOffsets, BaseArray<Vector2d>& points,
                                                       BaseArray<Int>* sourceIndices) const {
-  const BaseArray<Int>& next = separation.next;
-  if (separation.loopStarts.IsEmpty()) return ZEMOX_ERROR(IllegalStateError, "@: The outline has not been separated.");
-  Int hull = next[separation.loopStarts[0]];
-  for (const Int start : separation.loopStarts)
+  const BaseArray<Int>& next = separation_.next_;
+  if (separation_.loopStarts_.IsEmpty())
+    return ZEMOX_ERROR(IllegalStateError, "@: The outline has not been separated.");
+  Int hull = next[separation_.loopStarts_[0]];
+  for (const Int start : separation_.loopStarts_)
     if (PointLess(next[start], hull)) hull = next[start];
   Int length = 0;
   Int node = hull;
@@ -100,7 +101,7 @@ Result<void> SelfIntersectingOutlineHull2D::GetResult(Bool useOffsets, BaseArray
   } while (node != hull);
   ZEMOX_TRY(SeparateSelfIntersectingOutline2D::Reserve(length, points, sourceIndices));
   do {
-    ZEMOX_TRY(separation.AppendNode(node, useOffsets, points, sourceIndices));
+    ZEMOX_TRY(separation_.AppendNode(node, useOffsets, points, sourceIndices));
     node = next[node];
   } while (node != hull);
   return OK();

@@ -25,7 +25,7 @@ class SelfIntersectingOutlineHull2D {
   void SeparateCollinearCrossing(Int crossing);
   Bool PointLess(Int a, Int b) const;
 
-  SeparateSelfIntersectingOutline2D separation;
+  SeparateSelfIntersectingOutline2D separation_;
 };
 
 }  // namespace zemox

@@ -24,9 +24,9 @@ Result<void> SeparateSelfIntersectingOutline2D::Init(Block<const Vector2d> outli
                                                      Block<const IndexPair> segments) {
   if (points.IsEmpty() || points.GetCount() != segments.GetCount())
     return ZEMOX_ERROR(IllegalArgumentError, "@: Intersection points arrays are epmty or their size differ.");
-  outline = outlinePoints;
-  crossingPoints = points;
-  crossingSegments = segments;
+  outline_ = outlinePoints;
+  crossingPoints_ = points;
+  crossingSegments_ = segments;
   ZEMOX_TRY(Link());
   ZEMOX_TRY(ComputeOffsets());
   return FindLoops();
@@ -34,14 +34,14 @@ Result<void> SeparateSelfIntersectingOutline2D::Init(Block<const Vector2d> outli
 
 Result<void> SeparateSelfIntersectingOutline2D::Link() {
   const Int n = VertexCount();
-  const Int m = crossingPoints.GetCount();
-  ZEMOX_TRY(next.Resize(n + 2 * m));
-  for (Int i = 0; i < n; ++i) next[i] = i + 1 == n ? 0 : i + 1;
-  for (Int i = n; i < n + 2 * m; ++i) next[i] = -1;
+  const Int m = crossingPoints_.GetCount();
+  ZEMOX_TRY(next_.Resize(n + 2 * m));
+  for (Int i = 0; i < n; ++i) next_[i] = i + 1 == n ? 0 : i + 1;
+  for (Int i = n; i < n + 2 * m; ++i) next_[i] = -1;
   BaseArray<SegmentCrossing> onSegments;
   ZEMOX_TRY(CollectSegmentCrossings(onSegments));
-  ZEMOX_TRY(firstSegment.Resize(m));
-  std::fill(firstSegment.begin(), firstSegment.end(), -1);
+  ZEMOX_TRY(firstSegment_.Resize(m));
+  std::fill(firstSegment_.begin(), firstSegment_.end(), -1);
   // Segments in ascending index order, each with its crossings in a run.
   Int runStart = 0;
   for (Int i = 1; i <= onSegments.GetCount(); ++i) {
@@ -57,15 +57,15 @@ Result<void> SeparateSelfIntersectingOutline2D::Link() {
 // noise, which would link the crossings out of order and give loops that cross themselves.
 Result<void> SeparateSelfIntersectingOutline2D::CollectSegmentCrossings(BaseArray<SegmentCrossing>& onSegments) const {
   const Int n = VertexCount();
-  const Int m = crossingPoints.GetCount();
+  const Int m = crossingPoints_.GetCount();
   ZEMOX_TRY(onSegments.EnsureCapacity(2 * m));
   for (Int j = 0; j < m; ++j) {
-    for (const Int segment : {crossingSegments[j].first, crossingSegments[j].second}) {
+    for (const Int segment : {crossingSegments_[j].first, crossingSegments_[j].second}) {
       if (segment < 0 || segment >= n)
         return ZEMOX_ERROR_IN("Init", IllegalArgumentError, "@: Crossing segment index out of range.");
-      const Vector2d& start = outline[segment];
-      const Vector2d direction = outline[segment + 1 == n ? 0 : segment + 1] - start;
-      ZEMOX_TRY(onSegments.Append({segment, Dot(crossingPoints[j] - start, direction), j}));
+      const Vector2d& start = outline_[segment];
+      const Vector2d direction = outline_[segment + 1 == n ? 0 : segment + 1] - start;
+      ZEMOX_TRY(onSegments.Append({segment, Dot(crossingPoints_[j] - start, direction), j}));
     }
   }
   std::sort(onSegments.begin(), onSegments.end(), [](const SegmentCrossing& a, const SegmentCrossing& b) {
@@ -84,33 +84,33 @@ void SeparateSelfIntersectingOutline2D::LinkSegment(Block<const SegmentCrossing>
   Int previous = segment;
   for (const SegmentCrossing& entry : crossings) {
     const Int j = entry.crossing;
-    const Bool reachedFirst = firstSegment[j] == -1;
-    if (reachedFirst) firstSegment[j] = segment;
+    const Bool reachedFirst = firstSegment_[j] == -1;
+    if (reachedFirst) firstSegment_[j] = segment;
     const Int in = n + 2 * j + (reachedFirst ? 0 : 1);
     const Int out = n + 2 * j + (reachedFirst ? 1 : 0);
-    next[previous] = in;
+    next_[previous] = in;
     previous = out;
   }
-  next[previous] = segment + 1 == n ? 0 : segment + 1;
+  next_[previous] = segment + 1 == n ? 0 : segment + 1;
 }
 
 // Node n + 2j is entered along the first segment f and left along the other one o, so the corner it
 // turns lies between -uf and uo, in the direction uo - uf; node n + 2j + 1 turns the opposite corner.
 Result<void> SeparateSelfIntersectingOutline2D::ComputeOffsets() {
   const Int n = VertexCount();
-  const Int m = crossingPoints.GetCount();
+  const Int m = crossingPoints_.GetCount();
   const auto direction = [&](Int segment) {
-    return Normalized(outline[segment + 1 == n ? 0 : segment + 1] - outline[segment]);
+    return Normalized(outline_[segment + 1 == n ? 0 : segment + 1] - outline_[segment]);
   };
-  ZEMOX_TRY(offsetPoints.Resize(2 * m));
+  ZEMOX_TRY(offsetPoints_.Resize(2 * m));
   for (Int j = 0; j < m; ++j) {
-    const Int first = firstSegment[j];
-    const Int other = crossingSegments[j].first == first ? crossingSegments[j].second : crossingSegments[j].first;
+    const Int first = firstSegment_[j];
+    const Int other = crossingSegments_[j].first == first ? crossingSegments_[j].second : crossingSegments_[j].first;
     const Vector2d offset = Normalized(direction(other) - direction(first)) * crossingOffset;
-    offsetPoints[2 * j] = crossingPoints[j] + offset;
-    offsetPoints[2 * j + 1] = crossingPoints[j] - offset;
+    offsetPoints_[2 * j] = crossingPoints_[j] + offset;
+    offsetPoints_[2 * j + 1] = crossingPoints_[j] - offset;
   }
-  firstSegment.Flush();
+  firstSegment_.Flush();
   return OK();
 }
 
@@ -120,8 +120,8 @@ Result<void> SeparateSelfIntersectingOutline2D::FindLoops() {
   BaseArray<Bool> visited;
   ZEMOX_TRY(visited.Resize(crossingNodes));
   std::fill(visited.begin(), visited.end(), false);
-  loopStarts.Reset();
-  loopLengths.Reset();
+  loopStarts_.Reset();
+  loopLengths_.Reset();
   for (Int k = 0; k < crossingNodes; ++k) {
     if (visited[k]) continue;
     const Int start = n + k;
@@ -130,29 +130,29 @@ Result<void> SeparateSelfIntersectingOutline2D::FindLoops() {
     do {
       if (node >= n) visited[node - n] = true;
       ++length;
-      node = next[node];
+      node = next_[node];
       // Segment pairs that do not belong to this outline can leave a node unlinked or close a cycle
       // that misses the start.
       if (node < 0 || length > NodeCount())
         return ZEMOX_ERROR_IN("Init", IllegalArgumentError, "@: Crossing segments do not close into loops.");
     } while (node != start);
-    ZEMOX_TRY(loopStarts.Append(start));
-    ZEMOX_TRY(loopLengths.Append(length));
+    ZEMOX_TRY(loopStarts_.Append(start));
+    ZEMOX_TRY(loopLengths_.Append(length));
   }
   return OK();
 }
 
 const Vector2d& SeparateSelfIntersectingOutline2D::NodePoint(Int node) const {
   const Int n = VertexCount();
-  if (node < n) return outline[node];
-  return crossingPoints[(node - n) / 2];
+  if (node < n) return outline_[node];
+  return crossingPoints_[(node - n) / 2];
 }
 
 Result<void> SeparateSelfIntersectingOutline2D::AppendNode(Int node, Bool useOffsets, BaseArray<Vector2d>& points,
                                                            BaseArray<Int>* sourceIndices) const {
   const Int n = VertexCount();
   const Bool isVertex = node < n;
-  const Vector2d& point = isVertex || !useOffsets ? NodePoint(node) : offsetPoints[node - n];
+  const Vector2d& point = isVertex || !useOffsets ? NodePoint(node) : offsetPoints_[node - n];
   ZEMOX_TRY(points.Append(point));
   if (sourceIndices != nullptr) ZEMOX_TRY(sourceIndices->Append(isVertex ? node : -1));
   return OK();
@@ -169,15 +169,15 @@ Result<void> SeparateSelfIntersectingOutline2D::GetResult(Bool useOffsets, BaseA
                                                           BaseArray<Int>& lengths,
                                                           BaseArray<Int>* sourceIndices) const {
   ZEMOX_TRY(Reserve(NodeCount(), points, sourceIndices));
-  ZEMOX_TRY(lengths.EnsureCapacity(lengths.GetCount() + loopLengths.GetCount()));
-  for (const Int start : loopStarts) {
+  ZEMOX_TRY(lengths.EnsureCapacity(lengths.GetCount() + loopLengths_.GetCount()));
+  for (const Int start : loopStarts_) {
     Int node = start;
     do {
       ZEMOX_TRY(AppendNode(node, useOffsets, points, sourceIndices));
-      node = next[node];
+      node = next_[node];
     } while (node != start);
   }
-  return lengths.Append(loopLengths.ToBlock());
+  return lengths.Append(loopLengths_.ToBlock());
 }
 
 }  // namespace zemox

@@ -48,8 +48,8 @@ class SeparateSelfIntersectingOutline2D {
   void LinkSegment(Block<const SegmentCrossing> crossings);
   Result<void> ComputeOffsets();
   Result<void> FindLoops();
-  Int NodeCount() const { return next.GetCount(); }
-  Int VertexCount() const { return outline.GetCount(); }
+  Int NodeCount() const { return next_.GetCount(); }
+  Int VertexCount() const { return outline_.GetCount(); }
   // Where a node lies: the vertex, or the exact crossing point.
   const Vector2d& NodePoint(Int node) const;
   // Appends one node as GetResult writes it.
@@ -57,19 +57,19 @@ class SeparateSelfIntersectingOutline2D {
   // Reserves room for `count` more points (and source indices).
   static Result<void> Reserve(Int count, BaseArray<Vector2d>& points, BaseArray<Int>* sourceIndices);
 
-  Block<const Vector2d> outline;
-  Block<const Vector2d> crossingPoints;
+  Block<const Vector2d> outline_;
+  Block<const Vector2d> crossingPoints_;
   // The successor of every node along its loop.
-  BaseArray<Int> next;
+  BaseArray<Int> next_;
   // The displaced position of node n + k at entry k.
-  BaseArray<Vector2d> offsetPoints;
-  BaseArray<Int> loopStarts;
-  Block<const IndexPair> crossingSegments;
+  BaseArray<Vector2d> offsetPoints_;
+  BaseArray<Int> loopStarts_;
+  Block<const IndexPair> crossingSegments_;
   // Node count per loop, parallel to loopStarts.
-  BaseArray<Int> loopLengths;
+  BaseArray<Int> loopLengths_;
   // Per crossing, the segment along which linking reached it first; its node n + 2j is entered along
   // that segment. Needed only until the offsets are known.
-  BaseArray<Int> firstSegment;
+  BaseArray<Int> firstSegment_;
 };
 
 }  // namespace zemox
