@@ -80,6 +80,7 @@ TEST(InverseBilinearTest, ClampedCollapsedAndParallelSides) {
     EXPECT_NEAR(st.x, c.expected.x, 1e-12) << c.name;
     EXPECT_NEAR(st.y, c.expected.y, 1e-12) << c.name;
   }
+  EXPECT_EQ(G::BilinearInterpolate({0, 0, 1}, {4, 0, 2}, {4, 2, 3}, {0, 2, 6}, 0.5, 0.5), (Vector{2, 1, 3}));
   // A patch seen edge-on from z is solved in the plane of its largest projection.
   Vector2d st;
   G::InverseBilinarInterpolate({5, 0, 0}, {5, 2, 0}, {5, 2, 2}, {5, 0, 2}, {5, 0.5, 1.5}, st);

@@ -56,6 +56,9 @@ TEST(LineIntersectionTest, LinesThroughACommonPointMeetThere) {
     ASSERT_TRUE(G::IntersectLineSegment(x + 3 * d1, d1, x - d2, x + d2, point, 1e-6)) << i;
     ASSERT_TRUE(G::IntersectHalfLines(x - along1 * d1, d1, x - along2 * d2, d2, point, 1e-6)) << i;
     EXPECT_FALSE(G::IntersectHalfLines(x + d1, d1, x - along2 * d2, d2, point, 1e-6)) << "behind " << i;
+    ASSERT_TRUE(G::IntersectLineHalfLine(x + d1, d1, x - along2 * d2, d2, point, 1e-6)) << i;
+    ASSERT_TRUE(G::IntersectHalfLineSegment(x - along1 * d1, d1, x - d2, x + d2, point, 1e-6)) << i;
+    ExpectNear(point, x, 1e-9);
     EXPECT_FALSE(G::IntersectSegments(x - along1 * d1, x - d1, x + along2 * d2, x - d2, point, 1e-6)) << i;
     EXPECT_FALSE(G::IntersectLineSegment(x, d1, x + d2, x + 2 * d2, point, 1e-6)) << i;
     EXPECT_FALSE(G::IntersectLines(x, d1, x + Unit(Cross(d1, d2)), d2, point, 1e-6)) << "skew " << i;
@@ -101,6 +104,7 @@ TEST(PlaneIntersectionTest, SegmentsHalfLinesAndLinesInThePlane) {
   Vector point;
   EXPECT_TRUE(G::IntersectSegmentPlane({0, 0, -1}, {0, 0, 1}, origin, up, point, 1e-8));
   EXPECT_FALSE(G::IntersectSegmentPlane({0, 0, 1}, {0, 0, 2}, origin, up, point, 1e-8));
+  EXPECT_TRUE(G::IntersectHalfLinePlane({0, 0, 1}, {0, 0, -1}, origin, up, point, 1e-8));
   EXPECT_FALSE(G::IntersectHalfLinePlane({0, 0, 1}, {0, 0, 1}, origin, up, point, 1e-8));
   Float param = 7;
   Bool samePlane = false;
@@ -118,6 +122,7 @@ TEST(TriangleIntersectionTest, LinesAndHalfLinesAgainstTriangles) {
   EXPECT_EQ(weights, (Vector2d{0.5, 0.25})) << "(weight of c, weight of b)";
   EXPECT_FALSE(G::IntersectLineTriangle({0.2, 0.2, 5}, down, a, b, {2, 1e-5, 0}, point, nullptr, 1e-8)) << "thin";
   EXPECT_FALSE(G::IntersectLineTriangle({0.2, 0.2, 5}, {1, 0, 0}, a, b, c, point, nullptr, 1e-8)) << "parallel";
+  EXPECT_TRUE(G::IntersectHalfLineTriangle({0.2, 0.2, 5}, down, a, b, c, point, nullptr, 1e-8));
   EXPECT_FALSE(G::IntersectHalfLineTriangle({0.2, 0.2, -5}, down, a, b, c, point, nullptr, 1e-8)) << "behind";
   EXPECT_TRUE(G::IntersectLineQuadrangle({0.2, 0.8, 5}, down, a, b, {1, 1, 0}, c, point, 1e-8)) << "second half";
   EXPECT_FALSE(G::IntersectHalfLineQuadrangle({0.2, 0.8, -5}, down, a, b, {1, 1, 0}, c, point, 1e-8));
@@ -129,6 +134,9 @@ TEST(TriangleIntersectionTest, SegmentTriangleEndsAndSharedEdges) {
   EXPECT_TRUE(G::IntersectSegmentTriangle({0.25, 0.25, 1}, {0.25, 0.25, 0}, a, b, c, point, &weights, 0.0))
       << "segment ending on the triangle";
   EXPECT_EQ(weights, (Vector{0.5, 0.25, 0.25}));
+  EXPECT_TRUE(G::IntersectSegmentTriangle({0.25, 0.25, -1}, {0.25, 0.25, 1}, a, c, b, point, nullptr, 0.0))
+      << "seen from the back";
+  EXPECT_FALSE(G::IntersectSegmentTriangle({0.25, 0.25, 1}, {0.25, 0.25, 0.5}, a, b, c, point, nullptr, 0.0));
   EXPECT_FALSE(G::IntersectSegmentTriangle({0.25, 0.25, 0}, {0.25, 0.25, 0}, a, b, c, point, nullptr, 0.0));
   // Segments through the diagonal shared by the two halves of a skewed quadrangle hit at least one half.
   RandomVectors random(5);

@@ -72,12 +72,17 @@ TEST(LoopCentroidTest, HolesSubtractAndMustRunCounterClockwise) {
   const Loop loops = {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {0.5, 0.5}, {2.5, 0.5}, {2.5, 2.5}, {0.5, 2.5}};
   const Int counts[] = {4, 4};
   Float overall = 0.0;
+  BaseArray<Float> areas;
+  BaseArray<Bool> polarities;
   const Result<Vector2d> withHoles =
-      G::CalculateMultiOutlineCentroidAndAreas2D(View(loops), {counts, 2}, true, &overall);
+      G::CalculateMultiOutlineCentroidAndAreas2D(View(loops), {counts, 2}, true, &overall, &areas, &polarities);
   ASSERT_TRUE(withHoles);
   EXPECT_EQ(overall, 12.0);
+  EXPECT_EQ(std::vector<Float>(areas.begin(), areas.end()), (std::vector<Float>{16, 4}));
+  EXPECT_EQ(std::vector<Bool>(polarities.begin(), polarities.end()), (std::vector<Bool>{true, false}));
   // (16 * (2, 2) - 4 * (1.5, 1.5)) / 12
   EXPECT_DOUBLE_EQ(withHoles.Value().x, 13.0 / 6.0);
+  EXPECT_EQ(G::CalculateMultiOutlineCentroidAndAreas2D(View(loops), {counts, 2}, false).Value(), (Vector2d{2, 2}));
   const Loop clockwiseHole = {{0, 0}, {0, 4}, {4, 4}, {4, 0}, {0.5, 0.5}, {0.5, 2.5}, {2.5, 2.5}, {2.5, 0.5}};
   EXPECT_TRUE(G::CalculateMultiOutlineCentroidAndAreas2D(View(clockwiseHole), {counts, 2}, true)
                   .GetError()

@@ -30,6 +30,7 @@ TEST(ScalarMeasureTest, DegenerateAndWrappingCases) {
       {"signed_area_vertical", G::CalculateSignedTriangleArea({0, 0, 0}, {0, 0, 2}, {0, 2, 0}), 2},
       {"perimeter_one_point", G::CalculatePerimeterLength2D(View(Points2{{3, 4}})), 0},
       {"perimeter_two_points", G::CalculatePerimeterLength2D(View(Points2{{0, 0}, {3, 4}})), 10},
+      {"quadrangle", G::CalculateQuadrangleArea({0, 0, 0}, {2, 0, 0}, {2, 3, 0}, {0, 3, 0}), 6},
       {"outline_area_two_points", G::CalculateOutlineArea(View(Points3{{0, 0, 0}, {1, 1, 1}})), 0},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(c.actual, c.expected) << c.name;

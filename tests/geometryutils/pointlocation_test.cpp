@@ -53,9 +53,9 @@ TEST(PointInTriangleTest, EdgesBelongAsDocumented) {
   const struct {
     Vector2d point;
     Bool inside2d, insideClosed;
-  } cases[] = {{{1, 1}, true, true},    {{0, 0}, true, true},    {{4, 0}, false, true}, {{0, 4}, false, true},
-               {{2, 0}, true, true},    {{0, 2}, true, true},    {{2, 2}, false, true}, {{2, 2.5}, false, false},
-               {{-1, 1}, false, false}, {{nan, 1}, false, false}};
+  } cases[] = {{{1, 1}, true, true},  {{0, 0}, true, true},     {{4, 0}, false, true},
+               {{0, 4}, false, true}, {{2, 0}, true, true},     {{0, 2}, true, true},
+               {{2, 2}, false, true}, {{2, 2.5}, false, false}, {{-1, 1}, false, false}};
   for (const auto& c : cases) {
     EXPECT_EQ(G::PointInTriangle2D(c.point, {0, 0}, {4, 0}, {0, 4}), c.inside2d) << c.point.x << ", " << c.point.y;
     EXPECT_EQ(G::PointInTriangle2D(c.point, {0, 0}, {0, 4}, {4, 0}), c.inside2d) << c.point.x << ", " << c.point.y;
