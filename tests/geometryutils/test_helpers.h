@@ -1,0 +1,37 @@
+// Helpers shared by the geometry utility tests.
+
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "geometryutils_impl.h"
+
+namespace zemox::geometryutilstest {
+
+using G = GeometryUtilsImpl;
+using Loop = std::vector<Vector2d>;
+using Points3 = std::vector<Vector>;
+constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
+
+// A view of the vector; a temporary vector keeps it valid until the end of the full expression.
+template <typename T>
+Block<const T> View(const std::vector<T>& values) {
+  return {values.data(), static_cast<Int>(values.size())};
+}
+
+template <typename T>
+std::vector<T> Reversed(std::vector<T> values) {
+  std::reverse(values.begin(), values.end());
+  return values;
+}
+
+inline void ExpectNear(const Vector& actual, const Vector& expected, Float tolerance) {
+  EXPECT_NEAR(Length(actual - expected), 0.0, tolerance) << actual.x << ", " << actual.y << ", " << actual.z;
+}
+
+}  // namespace zemox::geometryutilstest
