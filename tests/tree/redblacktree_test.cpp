@@ -28,29 +28,26 @@ struct Fixture {
   RedBlackTree<Int, Comparator> tree{&comparator};
 };
 
-// The keys of the in-order walk; a walk longer than the count stops one key past it (a broken tree
-// may cycle).
+// The keys of the in-order walk, or of the backward walk from the last node; a walk longer than the
+// count stops one key past it (a broken tree may cycle).
 template <typename Tree>
-std::vector<Int> InOrder(const Tree& tree) {
+std::vector<Int> InOrder(const Tree& tree, Bool backward = false) {
   std::vector<Int> keys;
-  for (auto* node = tree.GetFirst(); tree.IsNode(node) && static_cast<Int>(keys.size()) <= tree.GetCount();
-       node = tree.GetNext(node))
+  for (auto* node = backward ? tree.GetLast() : tree.GetFirst();
+       tree.IsNode(node) && static_cast<Int>(keys.size()) <= tree.GetCount();
+       node = backward ? tree.GetPrevious(node) : tree.GetNext(node))
     keys.push_back(node->key);
   return keys;
 }
 
-// Valid, and the backward walk from the last node meets the keys of the forward walk.
+// Valid, and the backward walk meets the keys of the forward walk in reverse.
 template <typename Tree>
 void ExpectValid(const Tree& tree) {
   const Result<void> valid = ValidateRedBlackTree(tree);
   EXPECT_TRUE(valid.IsOk()) << valid.GetError().File() << ":" << valid.GetError().Line() << " "
                             << valid.GetError().Message();
-  std::vector<Int> backward;
-  for (auto* node = tree.GetLast(); tree.IsNode(node) && static_cast<Int>(backward.size()) <= tree.GetCount();
-       node = tree.GetPrevious(node))
-    backward.push_back(node->key);
-  std::reverse(backward.begin(), backward.end());
-  EXPECT_EQ(backward, InOrder(tree));
+  const std::vector<Int> forward = InOrder(tree);
+  EXPECT_EQ(InOrder(tree, true), std::vector<Int>(forward.rbegin(), forward.rend()));
 }
 
 std::vector<Int> Range(Int first, Int end) {
@@ -170,9 +167,7 @@ TEST_P(RedBlackTreeOrderedRunTest, MonotoneInsertAndEraseKeepBalance) {
   ExpectValid(tree);
   EXPECT_EQ(InOrder(tree), Range(0, 1024));
   for (const Int key : keys) {
-    Bool erased = false;
-    ASSERT_TRUE(tree.Erase(key, erased));
-    ASSERT_TRUE(erased);
+    ASSERT_TRUE(EraseKey(tree, key));
     if (key % 64 == 0) ExpectValid(tree);
   }
   EXPECT_EQ(tree.GetCount(), 0);
@@ -215,9 +210,9 @@ IntNode* NodeOf(IntTree& tree, Int key) { return tree.Find(key).Value(); }
 
 const ErrorCase errorCases[] = {
     {"ResetUninitialized", false, [](IntTree& t) { return t.Reset(); }, IllegalStateError,
-     "Reset: Attempting to reset an uninitialized t."},
+     "Reset: Attempting to reset an uninitialized tree."},
     {"EraseKeyUninitialized", false, [](IntTree& t) { return EraseKey(t, 1); }, IllegalStateError,
-     "Erase: Attempting to delete a node from an uninitialized t."},
+     "Erase: Attempting to delete a node from an uninitialized tree."},
     {"InsertUninitialized", false, [](IntTree& t) { return Discard(t.Insert(1)); }, IllegalArgumentError,
      "Insert: Attempting to insert into uninitialized position."},
     {"InsertInNullPosition", true, [](IntTree& t) { return Discard(t.InsertInPosition(9, nullptr)); },
