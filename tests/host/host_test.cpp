@@ -25,14 +25,13 @@ TEST(IdTest, HashMatchesIndependentComputation) {
                            "net.zemox.private_geom.interface.intersectingoutlinesprocessing.nonrobust", "Reset"}) {
     EXPECT_EQ(Id(text).Hash(), ReferenceHash(text)) << text;
   }
-  EXPECT_EQ(Id("net.zemox.geom").Hash() >> 44, 14u);
-  EXPECT_EQ(Id("abc"), Id("abc"));
   EXPECT_FALSE(Id("abc") == Id("abd"));
 }
 
 Error RaiseInReset() { return ZEMOX_ERROR(IllegalStateError, "@: Attempting to reset an uninitialized tree."); }
 
-TEST(ErrorTest, OperationNameFillsLeadingPlaceholder) {
+// A leading placeholder takes the operation's name, the others the arguments in order.
+TEST(ErrorTest, PlaceholdersTakeOperationNameAndArguments) {
   const Error error = RaiseInReset();
   EXPECT_TRUE(error.Is(IllegalStateError));
   EXPECT_EQ(error.Message(), "RaiseInReset: Attempting to reset an uninitialized tree.");
@@ -41,15 +40,8 @@ TEST(ErrorTest, OperationNameFillsLeadingPlaceholder) {
 
   const Error named = ZEMOX_ERROR_IN("Init", IllegalStateError, "@: Sweep line status misses a segment.");
   EXPECT_EQ(named.Message(), "Init: Sweep line status misses a segment.");
-}
-
-TEST(ErrorTest, PlaceholdersTakeArgumentsInOrder) {
-  const Error error = ZEMOX_ERROR(IllegalArgumentError, "count @ of @ (@, @)", Int{-12}, "points", 0.5, true);
-  EXPECT_EQ(error.Message(), "count -12 of points (0.5, true)");
-  const Error bare = ZEMOX_ERROR(IllegalArgumentError);
-  EXPECT_TRUE(bare.Message().empty());
-  const Error copy = error;
-  EXPECT_EQ(copy.Message(), error.Message());
+  const Error arguments = ZEMOX_ERROR(IllegalArgumentError, "count @ of @ (@, @)", Int{-12}, "points", 0.5, true);
+  EXPECT_EQ(arguments.Message(), "count -12 of points (0.5, true)");
 }
 
 TEST(ResultTest, AssignOrReturnPassesErrorsOnUnchanged) {
@@ -63,24 +55,15 @@ TEST(ResultTest, AssignOrReturnPassesErrorsOnUnchanged) {
   EXPECT_EQ(addOne([]() -> Result<Int> { return 41; }).Value(), 42);
 }
 
-TEST(BaseArrayTest, FailedGrowthReportsOutOfMemoryAndKeepsContent) {
-  BaseArray<BaseArray<Int>> nested;
-  for (Int i = 0; i < 16; ++i) ASSERT_TRUE(nested.AppendNew());
-  FailAllocationAfter(1);
-  const Result<void> grown = nested.Append(BaseArray<Int>());
-  FailAllocationAfter(0);
-  ASSERT_FALSE(grown);
-  EXPECT_TRUE(grown.GetError().Is(OutOfMemoryError));
-  EXPECT_EQ(nested.GetCount(), 16);
-  EXPECT_TRUE(nested.Append(BaseArray<Int>()));
-}
-
-TEST(BaseArrayTest, AllocationFailureSweepOverResizes) {
+// For k = 1, 2, ...: the k-th allocation fails while an array of arrays grows; the growth reports
+// out-of-memory, the elements stay and the array grows again afterwards.
+TEST(BaseArrayTest, AllocationFailureSweepKeepsContent) {
   for (Int k = 1;; ++k) {
-    BaseArray<Int> values;
+    BaseArray<BaseArray<Int>> values;
     FailAllocationAfter(k);
+    Int appended = 0;
     Result<void> outcome = OK();
-    for (Int i = 0; i < 100 && outcome; ++i) outcome = values.Append(i);
+    while (appended < 100 && (outcome = values.Append(BaseArray<Int>()))) ++appended;
     if (outcome) outcome = values.Resize(5000);
     const Bool delivered = AllocationFailureDelivered();
     FailAllocationAfter(0);
@@ -90,6 +73,7 @@ TEST(BaseArrayTest, AllocationFailureSweepOverResizes) {
     }
     ASSERT_FALSE(outcome);
     EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError));
+    EXPECT_EQ(values.GetCount(), appended);
     ASSERT_TRUE(values.Resize(10));
   }
 }
@@ -110,9 +94,6 @@ void ExpectShrinkKeepsContent() {
   ASSERT_TRUE(values.ShrinkToFit());
   EXPECT_EQ(values.GetCapacity(), 100);
   for (Int i = 0; i < 100; ++i) EXPECT_EQ(values[i], T{i});
-  values.Reset();
-  ASSERT_TRUE(values.ShrinkToFit());
-  EXPECT_EQ(values.GetCapacity(), 0);
 }
 
 struct Wrapped {
@@ -130,9 +111,7 @@ TEST(BaseArrayTest, ShrinkToFitReleasesSurplusCapacity) {
 }
 
 TEST(StringTest, FormatsIntoHostMemory) {
-  Result<String> text = FormatString("@ @ @", Int{1}, "two", 3.25);
-  ASSERT_TRUE(text);
-  EXPECT_EQ(text.Value().View(), "1 two 3.25");
+  EXPECT_EQ(FormatString("@ @ @", Int{1}, "two", 3.25).Value().View(), "1 two 3.25");
   FailAllocationAfter(1);
   Result<String> failed = FormatString("@", Int{1});
   FailAllocationAfter(0);
@@ -159,9 +138,7 @@ TEST_P(ParallelTest, EveryIndexRunsOnceWithValidWorkerIndex) {
   }));
   for (Int i = 0; i < count; ++i) ASSERT_EQ(hits[i].load(), 1) << i;
   EXPECT_TRUE(workerIndexValid);
-  if (!GetParam()) {
-    EXPECT_EQ(workers, 1);
-  }
+  EXPECT_TRUE(GetParam() || workers == 1);
 }
 
 // Random keys with many duplicates, a descending run, and a single repeated key (one bucket gets all).
@@ -183,30 +160,24 @@ TEST_P(ParallelTest, SortGivesTheSameOrderEitherWay) {
 INSTANTIATE_TEST_SUITE_P(SerialAndParallel, ParallelTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Parallel" : "Serial"; });
 
-TEST(JobTest, JobCancelledBeforeItsLoopSeesTheCancellation) {
-  JobGroup group;
-  std::atomic<int> sawCancelled{-1};
-  std::atomic<bool> sawGroup{false};
-  Result<Job*> job = group.Add([&] {
-    Job* current = GetCurrentJob();
-    sawGroup = current != nullptr && current->GetGroup() == &group;
-    sawCancelled = current != nullptr && current->IsCancelled() ? 1 : 0;
-  });
-  ASSERT_TRUE(job);
-  group.Cancel();
-  ASSERT_TRUE(group.Start());
-  group.Wait();
-  EXPECT_EQ(sawCancelled.load(), 1);
-  EXPECT_TRUE(sawGroup);
-}
-
-TEST(JobTest, RunningJobIsNotCancelledUntilAsked) {
-  JobGroup group;
-  std::atomic<int> sawCancelled{-1};
-  ASSERT_TRUE(group.Add([&] { sawCancelled = GetCurrentJob()->IsCancelled() ? 1 : 0; }));
-  ASSERT_TRUE(group.Start());
-  group.Wait();
-  EXPECT_EQ(sawCancelled.load(), 0);
+// A job sees its group and whether it was cancelled: a group cancelled before it starts cancels its
+// jobs before their loops run. Outside a job there is no current job.
+TEST(JobTest, JobSeesItsGroupAndItsCancellation) {
+  for (const Bool cancel : {true, false}) {
+    JobGroup group;
+    std::atomic<int> sawCancelled{-1};
+    std::atomic<bool> sawGroup{false};
+    ASSERT_TRUE(group.Add([&] {
+      Job* current = GetCurrentJob();
+      sawGroup = current != nullptr && current->GetGroup() == &group;
+      sawCancelled = current != nullptr && current->IsCancelled() ? 1 : 0;
+    }));
+    if (cancel) group.Cancel();
+    ASSERT_TRUE(group.Start());
+    group.Wait();
+    EXPECT_EQ(sawCancelled.load(), cancel ? 1 : 0);
+    EXPECT_TRUE(sawGroup);
+  }
   EXPECT_EQ(GetCurrentJob(), nullptr);
 }
 

@@ -23,6 +23,7 @@ namespace {
 
 constexpr int randomCaseCount = static_cast<int>(SanitizerScaled(4000, 400));
 
+using Impl = ExactPredicates2DImpl;
 using Outline = std::vector<Vector2d>;
 using Outlines = std::vector<Outline>;
 
@@ -102,13 +103,19 @@ std::vector<Block<const Vector2d>> Blocks(const Outlines& outlines) {
 
 Result<Bool> RunTest(const Outlines& outlines) {
   const std::vector<Block<const Vector2d>> blocks = Blocks(outlines);
-  return ExactPredicates2DImpl::OutlinesIntersectionTest({blocks.data(), static_cast<Int>(blocks.size())});
+  return Impl::OutlinesIntersectionTest({blocks.data(), static_cast<Int>(blocks.size())});
 }
 
 Bool Answer(const Outlines& outlines) {
   const Result<Bool> answer = RunTest(outlines);
   EXPECT_TRUE(answer) << answer.GetError().Message();
   return answer && answer.Value();
+}
+
+Outlines Scaled(Outlines outlines, Float factor) {
+  for (Outline& outline : outlines)
+    for (Vector2d& point : outline) point = point * factor;
+  return outlines;
 }
 
 // ---- Named shapes ---------------------------------------------------------------------------------------
@@ -123,21 +130,14 @@ void PrintTo(const ShapeCase& value, std::ostream* out) { *out << value.name; }
 
 class NamedShapeTest : public ::testing::TestWithParam<ShapeCase> {};
 
-TEST_P(NamedShapeTest, AnswerMatchesExpectationAndOracle) {
+// The answer as expected, and the same shape times 2^k from the subnormal range to near overflow
+// answered as the oracle answers (where underflow rounds a shape the oracle sees the rounded one).
+TEST_P(NamedShapeTest, AnswerMatchesExpectationAndOracleAtEveryScale) {
   const ShapeCase& shape = GetParam();
   EXPECT_EQ(OracleIntersecting(shape.outlines), shape.expected) << "oracle";
   EXPECT_EQ(Answer(shape.outlines), shape.expected);
-}
-
-// The same shapes times 2^k from the subnormal range to near overflow. Where underflow rounds a shape
-// the oracle sees the rounded one.
-TEST_P(NamedShapeTest, AnswerMatchesOracleAtEveryScale) {
-  const int step = static_cast<int>(SanitizerScaled(5, 41));
-  for (int k = -1074; k <= 1000; k += step) {
-    Outlines outlines = GetParam().outlines;
-    for (Outline& outline : outlines) {
-      for (Vector2d& point : outline) point = {std::ldexp(point.x, k), std::ldexp(point.y, k)};
-    }
+  for (int k = -1074; k <= 1000; k += static_cast<int>(SanitizerScaled(5, 41))) {
+    const Outlines outlines = Scaled(shape.outlines, std::ldexp(1.0, k));
     ASSERT_EQ(Answer(outlines), OracleIntersecting(outlines)) << "scale 2^" << k;
   }
 }
@@ -147,7 +147,7 @@ const Outline unitSquare{{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 INSTANTIATE_TEST_SUITE_P(
     Degenerate, NamedShapeTest,
     ::testing::Values(
-        ShapeCase{"square", {unitSquare}, false}, ShapeCase{"triangle", {{{0, 0}, {2, 0}, {1, 3}}}, false},
+        ShapeCase{"square", {unitSquare}, false},
         ShapeCase{"concave_arrow", {{{0, 0}, {4, 0}, {2, 1}, {4, 4}, {0, 4}}}, false},
         ShapeCase{"bow_tie", {{{0, 0}, {1, 1}, {1, 0}, {0, 1}}}, true},
         ShapeCase{"straight_vertex_on_edge", {{{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}}}, false},
@@ -158,7 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"consecutive_duplicate_vertex", {{{0, 0}, {1, 0}, {1, 0}, {1, 1}}}, true},
         ShapeCase{"vertical_edges", {{{0, 0}, {0, 1}, {0, 2}, {1, 2}, {1, 0}}}, false},
         ShapeCase{"vertical_self_overlap", {{{0, 0}, {0, 2}, {1, 1}, {0, 1}, {-1, 3}}}, true},
-        ShapeCase{"two_disjoint_squares", {unitSquare, {{2, 0}, {3, 0}, {3, 1}, {2, 1}}}, false},
         // Scaled by 2^-1022 the gap is the smallest subnormal.
         ShapeCase{"squares_one_ulp_apart",
                   {unitSquare, {{0x1.0000000000001p0, 0}, {2, 0}, {2, 1}, {0x1.0000000000001p0, 1}}},
@@ -197,16 +196,7 @@ class RandomOutlines {
 
  private:
   Outline Make(int kind) {
-    switch (kind) {
-      case 0:
-        return GridOutline();
-      case 1:
-        return Rectangle();
-      case 2:
-        return StarOutline();
-      default:
-        return Triangle();
-    }
+    return kind == 0 ? GridOutline() : kind == 1 ? Rectangle() : kind == 2 ? StarOutline() : Triangle();
   }
 
   int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
@@ -272,17 +262,12 @@ Outlines Reordered(Outlines outlines) {
   return outlines;
 }
 
-Outlines Scaled(Outlines outlines, Float factor) {
-  for (Outline& outline : outlines)
-    for (Vector2d& point : outline) point = point * factor;
-  return outlines;
-}
-
 TEST(RandomOutlineTest, AgreesWithOracleAndIgnoresOrderRotationAndDirection) {
   RandomOutlines generator(20240611);
   int intersecting = 0;
   for (int i = 0; i < randomCaseCount; ++i) {
-    const Outlines outlines = generator.Next();
+    // Every fourth case on the tenth-scaled grid: coordinates that are not exact decimal sums.
+    const Outlines outlines = i % 4 == 3 ? Scaled(generator.Next(), 0.1) : generator.Next();
     const Bool expected = OracleIntersecting(outlines);
     intersecting += expected;
     ASSERT_EQ(Answer(outlines), expected) << "case " << i;
@@ -293,15 +278,6 @@ TEST(RandomOutlineTest, AgreesWithOracleAndIgnoresOrderRotationAndDirection) {
   // Both answers must be common, or agreement would say little.
   EXPECT_GT(intersecting, randomCaseCount / 5);
   EXPECT_LT(intersecting, randomCaseCount * 4 / 5);
-}
-
-// Coordinates that are not exact decimal sums: the answer must still match exact arithmetic.
-TEST(RandomOutlineTest, AgreesWithOracleOnTenthScaledGrid) {
-  RandomOutlines generator(77);
-  for (int i = 0; i < randomCaseCount / 4; ++i) {
-    const Outlines outlines = Scaled(generator.Next(), 0.1);
-    ASSERT_EQ(Answer(outlines), OracleIntersecting(outlines)) << "case " << i;
-  }
 }
 
 // ---- Large inputs and the parallel sort -------------------------------------------------------------
@@ -325,17 +301,6 @@ Outline StarPolygon(int count, bool crossing) {
     moved = moved * (-1.5 / std::hypot(moved.x, moved.y));
   }
   return outline;
-}
-
-TEST(ParallelSortTest, UsedOnlyFromLargeInputsOutsideJobGroups) {
-  EXPECT_FALSE(OutlinesIntersectionTest2D::SortsInParallel(1023));
-  EXPECT_TRUE(OutlinesIntersectionTest2D::SortsInParallel(1024));
-  JobGroup group;
-  std::atomic<int> inJob{-1};
-  ASSERT_TRUE(group.Add([&] { inJob = OutlinesIntersectionTest2D::SortsInParallel(1 << 20) ? 1 : 0; }));
-  ASSERT_TRUE(group.Start());
-  group.Wait();
-  EXPECT_EQ(inJob.load(), 0);
 }
 
 class LargeOutlineTest : public ::testing::TestWithParam<Bool> {};
@@ -368,8 +333,11 @@ INSTANTIATE_TEST_SUITE_P(SimpleAndCrossing, LargeOutlineTest, ::testing::Values(
 
 // ---- Failure paths ------------------------------------------------------------------------------------
 
+// Missing, short, undefined and non-finite outlines are input errors, never answers.
 TEST(OutlineTestErrorTest, InputErrorsCarryTheirMessages) {
-  const Vector2d points[] = {{0, 0}, {1, 0}, {0, 1}};
+  const Float nan = std::numeric_limits<Float>::quiet_NaN(), inf = std::numeric_limits<Float>::infinity();
+  const Vector2d points[] = {{0, 0}, {1, 0}, {0, 1}}, withNan[] = {{0, 0}, {1, 0}, {1, nan}},
+                 withInf[] = {{0, 0}, {-inf, 0}, {1, 1}};
   struct Case {
     std::vector<Block<const Vector2d>> outlines;
     const char* message;
@@ -380,43 +348,22 @@ TEST(OutlineTestErrorTest, InputErrorsCarryTheirMessages) {
       {{{points, 3}, {points, 0}}, "Init: Input outline has less than 3 points."},
       {{{nullptr, 3}}, "Init: Input outline is undefined."},
       {{{points, 3}, {nullptr, 0}}, "Init: Input outline is undefined."},
+      {{{withNan, 3}}, "Init: Input outline has a non-finite coordinate."},
+      {{{points, 3}, {withInf, 3}}, "Init: Input outline has a non-finite coordinate."},
   };
   for (const Case& c : cases) {
     const Result<Bool> answer =
-        ExactPredicates2DImpl::OutlinesIntersectionTest({c.outlines.data(), static_cast<Int>(c.outlines.size())});
+        Impl::OutlinesIntersectionTest({c.outlines.data(), static_cast<Int>(c.outlines.size())});
     ASSERT_FALSE(answer) << c.message;
     EXPECT_TRUE(answer.GetError().Is(IllegalArgumentError));
     EXPECT_EQ(answer.GetError().Message(), c.message);
   }
-  const Result<Bool> self = ExactPredicates2DImpl::OutlineSelfIntersectionTest({points, 2});
-  ASSERT_FALSE(self);
+  const Result<Bool> self = Impl::OutlineSelfIntersectionTest({points, 2});
   EXPECT_EQ(self.GetError().Message(), "Init: Input outline has less than 3 points.");
-  const Result<Bool> pair = ExactPredicates2DImpl::OutlinesIntersectionTest({points, 3}, {nullptr, 4});
-  ASSERT_FALSE(pair);
-  EXPECT_EQ(pair.GetError().Message(), "Init: Input outline is undefined.");
-}
-
-// A non-finite coordinate anywhere is an input error, never an answer.
-TEST(OutlineTestErrorTest, NonFiniteCoordinatesAreRejected) {
-  const Float nan = std::numeric_limits<Float>::quiet_NaN();
-  const Float inf = std::numeric_limits<Float>::infinity();
-  RandomOutlines generator(5);
-  std::mt19937 engine(9);
-  for (int i = 0; i < 300; ++i) {
-    Outlines outlines = generator.Next();
-    Outline& outline = outlines[engine() % outlines.size()];
-    Vector2d& point = outline[engine() % outline.size()];
-    const Float bad = i % 3 == 0 ? nan : i % 3 == 1 ? inf : -inf;
-    (engine() % 2 == 0 ? point.x : point.y) = bad;
-    const Result<Bool> answer = RunTest(outlines);
-    ASSERT_FALSE(answer) << "case " << i;
-    EXPECT_TRUE(answer.GetError().Is(IllegalArgumentError));
-    EXPECT_EQ(answer.GetError().Message(), "Init: Input outline has a non-finite coordinate.");
-  }
-  const Outline withNan{{0, 0}, {1, 0}, {1, nan}};
-  const Result<Bool> self = ExactPredicates2DImpl::OutlineSelfIntersectionTest({withNan.data(), 3});
-  ASSERT_FALSE(self);
-  EXPECT_EQ(self.GetError().Message(), "Init: Input outline has a non-finite coordinate.");
+  EXPECT_EQ(Impl::OutlineSelfIntersectionTest({withNan, 3}).GetError().Message(),
+            "Init: Input outline has a non-finite coordinate.");
+  EXPECT_EQ(Impl::OutlinesIntersectionTest({points, 3}, {nullptr, 4}).GetError().Message(),
+            "Init: Input outline is undefined.");
 }
 
 // Every allocation of a call fails in turn: each failure is the out-of-memory error, and the same

@@ -28,22 +28,26 @@ struct Fixture {
   RedBlackTree<Int, Comparator> tree{&comparator};
 };
 
-// The keys of the in-order walk; a walk longer than the count stops one key past it (a broken tree
-// may cycle).
+// The keys of the in-order walk, or of the backward walk from the last node; a walk longer than the
+// count stops one key past it (a broken tree may cycle).
 template <typename Tree>
-std::vector<Int> InOrder(const Tree& tree) {
+std::vector<Int> InOrder(const Tree& tree, Bool backward = false) {
   std::vector<Int> keys;
-  for (auto* node = tree.GetFirst(); tree.IsNode(node) && static_cast<Int>(keys.size()) <= tree.GetCount();
-       node = tree.GetNext(node))
+  for (auto* node = backward ? tree.GetLast() : tree.GetFirst();
+       tree.IsNode(node) && static_cast<Int>(keys.size()) <= tree.GetCount();
+       node = backward ? tree.GetPrevious(node) : tree.GetNext(node))
     keys.push_back(node->key);
   return keys;
 }
 
+// Valid, and the backward walk meets the keys of the forward walk in reverse.
 template <typename Tree>
 void ExpectValid(const Tree& tree) {
   const Result<void> valid = ValidateRedBlackTree(tree);
   EXPECT_TRUE(valid.IsOk()) << valid.GetError().File() << ":" << valid.GetError().Line() << " "
                             << valid.GetError().Message();
+  const std::vector<Int> forward = InOrder(tree);
+  EXPECT_EQ(InOrder(tree, true), std::vector<Int>(forward.rbegin(), forward.rend()));
 }
 
 std::vector<Int> Range(Int first, Int end) {
@@ -55,6 +59,18 @@ std::vector<Int> Range(Int first, Int end) {
 template <typename Tree>
 void InsertAll(Tree& tree, const std::vector<Int>& keys) {
   for (const Int key : keys) ASSERT_TRUE(tree.Insert(key).IsOk()) << key;
+}
+
+template <typename T>
+Result<void> Discard(Result<T>&& result) {
+  if (!result.IsOk()) return result.TakeError();
+  return OK();
+}
+
+template <typename Tree>
+Result<void> EraseKey(Tree& tree, Int key) {
+  Bool erased = false;
+  return Discard(tree.Erase(key, erased));
 }
 
 // The node under which a descent places `key` (the header of an empty tree), found independently
@@ -97,41 +113,31 @@ TEST_P(RedBlackTreeRandomTest, MatchesModelAfterEveryStep) {
       }
       handles[key] = inserted.Value();
       model.insert(key);
-    } else if (action < 5 && !present) {
-      const Result<IntNode*> inserted = tree.InsertInPosition(key, PositionFor(tree, key));
-      ASSERT_TRUE(inserted);
-      handles[key] = inserted.Value();
-      model.insert(key);
-    } else if (action == 5 && !present) {
+    } else if (action < 6 && !present) {
       IntNode* const position = PositionFor(tree, key);
       const COMPARERESULT side =
           position == tree.GetHeader() || key < position->key ? COMPARERESULT::LESS : COMPARERESULT::GREATER;
-      const Result<IntNode*> inserted = tree.InsertAtSide(key, position, side);
+      const Result<IntNode*> inserted =
+          action == 5 ? tree.InsertAtSide(key, position, side) : tree.InsertInPosition(key, position);
       ASSERT_TRUE(inserted);
       handles[key] = inserted.Value();
       model.insert(key);
-    } else if (action < 8 || !present) {
-      Bool erased = !present;
-      const Result<IntNode*> next = tree.Erase(key, erased);
-      ASSERT_TRUE(next);
-      EXPECT_EQ(erased, present);
-      const auto expectedNext = model.upper_bound(key);
-      if (present && expectedNext != model.end())
-        EXPECT_EQ(next.Value(), handles[*expectedNext]) << "successor of " << key;
-      else
-        EXPECT_EQ(next.Value(), tree.GetNil()) << "successor of " << key;
-      model.erase(key);
-      handles.erase(key);
-    } else if (action == 8) {
-      ASSERT_TRUE(tree.Erase(handles[key]));
-      model.erase(key);
-      handles.erase(key);
     } else {
-      const Result<IntNode*> next = tree.EraseAndGetNext(handles[key]);
-      ASSERT_TRUE(next);
-      const auto expectedNext = model.upper_bound(key);
-      EXPECT_EQ(next.Value(), expectedNext == model.end() ? tree.GetNil() : handles[*expectedNext])
-          << "successor of " << key;
+      const auto successor = model.upper_bound(key);
+      IntNode* const expectedNext = present && successor != model.end() ? handles[*successor] : tree.GetNil();
+      if (action == 8 && present) {
+        ASSERT_TRUE(tree.Erase(handles[key]));
+      } else if (action == 9 && present) {
+        const Result<IntNode*> next = tree.EraseAndGetNext(handles[key]);
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next.Value(), expectedNext) << "successor of " << key;
+      } else {
+        Bool erased = !present;
+        const Result<IntNode*> next = tree.Erase(key, erased);
+        ASSERT_TRUE(next);
+        EXPECT_EQ(erased, present);
+        EXPECT_EQ(next.Value(), expectedNext) << "successor of " << key;
+      }
       model.erase(key);
       handles.erase(key);
     }
@@ -160,78 +166,15 @@ TEST_P(RedBlackTreeOrderedRunTest, MonotoneInsertAndEraseKeepBalance) {
   InsertAll(tree, keys);
   ExpectValid(tree);
   EXPECT_EQ(InOrder(tree), Range(0, 1024));
-  EXPECT_EQ(tree.GetFirst()->key, 0);
-  EXPECT_EQ(tree.GetLast()->key, 1023);
   for (const Int key : keys) {
-    Bool erased = false;
-    ASSERT_TRUE(tree.Erase(key, erased));
-    ASSERT_TRUE(erased);
+    ASSERT_TRUE(EraseKey(tree, key));
     if (key % 64 == 0) ExpectValid(tree);
   }
   EXPECT_EQ(tree.GetCount(), 0);
-  EXPECT_EQ(tree.GetFirst(), tree.GetNil());
-  EXPECT_EQ(tree.GetLast(), tree.GetNil());
   ExpectValid(tree);
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, RedBlackTreeOrderedRunTest, testing::Values(false, true));
-
-TEST(RedBlackTreeTest, NeighboursStopAtTheEnds) {
-  Fixture<> fixture;
-  IntTree& tree = fixture.tree;
-  ASSERT_TRUE(tree.Init());
-  InsertAll(tree, {3, 2, 1, 4});
-  EXPECT_EQ(tree.GetCount(), 4);
-  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1, 2, 3, 4}));
-  EXPECT_EQ(tree.GetPrevious(tree.GetFirst()), tree.GetNil());
-  EXPECT_EQ(tree.GetNext(tree.GetLast()), tree.GetNil());
-  EXPECT_EQ(tree.GetPrevious(tree.GetLast())->key, 3);
-  EXPECT_FALSE(tree.IsNode(tree.GetNil()));
-  EXPECT_FALSE(tree.IsNode(nullptr));
-  EXPECT_TRUE(tree.IsNode(tree.GetRoot()));
-}
-
-TEST(RedBlackTreeTest, ResetEmptiesAndTheTreeIsReusable) {
-  Fixture<> fixture;
-  IntTree& tree = fixture.tree;
-  ASSERT_TRUE(tree.Init());
-  InsertAll(tree, Range(0, 100));
-  ASSERT_TRUE(tree.Erase(tree.GetFirst()));
-  ASSERT_TRUE(tree.Reset());
-  EXPECT_EQ(tree.GetCount(), 0);
-  EXPECT_TRUE(InOrder(tree).empty());
-  EXPECT_EQ(tree.GetFirst(), tree.GetNil());
-  ExpectValid(tree);
-  InsertAll(tree, {7, 5});
-  EXPECT_EQ(InOrder(tree), (std::vector<Int>{5, 7}));
-  // Init on a tree that has its sentinel empties it as Reset does.
-  IntNode* nil = tree.GetNil();
-  ASSERT_TRUE(tree.Init());
-  EXPECT_EQ(tree.GetNil(), nil);
-  EXPECT_EQ(tree.GetCount(), 0);
-  InsertAll(tree, {1});
-  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1}));
-  ExpectValid(tree);
-}
-
-TEST(RedBlackTreeTest, EndCachesFollowInsertsAndErases) {
-  Fixture<> fixture;
-  IntTree& tree = fixture.tree;
-  ASSERT_TRUE(tree.Init());
-  InsertAll(tree, {5, 3, 8});
-  IntNode* three = tree.GetFirst();
-  ASSERT_TRUE(tree.Erase(three));
-  const IntTree& view = tree;
-  EXPECT_EQ(view.GetFirst()->key, 5) << "a stale cache is recomputed without being stored";
-  EXPECT_EQ(tree.GetFirst()->key, 5);
-  InsertAll(tree, {1, 9});
-  EXPECT_EQ(tree.GetFirst()->key, 1);
-  EXPECT_EQ(tree.GetLast()->key, 9);
-  Bool erased = false;
-  ASSERT_TRUE(tree.Erase(9, erased));
-  EXPECT_EQ(tree.GetLast()->key, 8);
-  ExpectValid(tree);
-}
 
 // One misuse of the tree, the error it must give, and whether the tree of keys 1..7 it started from
 // must be left as it was.
@@ -263,48 +206,37 @@ TEST_P(RedBlackTreeErrorTest, ReportsExactError) {
   EXPECT_EQ(InOrder(tree), Range(1, 8));
 }
 
-template <typename T>
-Result<void> Discard(Result<T>&& result) {
-  if (!result.IsOk()) return result.TakeError();
-  return OK();
-}
-
 IntNode* NodeOf(IntTree& tree, Int key) { return tree.Find(key).Value(); }
 
 const ErrorCase errorCases[] = {
-    {"ResetUninitialized", false, [](IntTree& tree) { return tree.Reset(); }, IllegalStateError,
+    {"ResetUninitialized", false, [](IntTree& t) { return t.Reset(); }, IllegalStateError,
      "Reset: Attempting to reset an uninitialized tree."},
-    {"EraseKeyUninitialized", false,
-     [](IntTree& tree) {
-       Bool erased = false;
-       return Discard(tree.Erase(1, erased));
-     },
-     IllegalStateError, "Erase: Attempting to delete a node from an uninitialized tree."},
-    {"InsertUninitialized", false, [](IntTree& tree) { return Discard(tree.Insert(1)); }, IllegalArgumentError,
+    {"EraseKeyUninitialized", false, [](IntTree& t) { return EraseKey(t, 1); }, IllegalStateError,
+     "Erase: Attempting to delete a node from an uninitialized tree."},
+    {"InsertUninitialized", false, [](IntTree& t) { return Discard(t.Insert(1)); }, IllegalArgumentError,
      "Insert: Attempting to insert into uninitialized position."},
-    {"InsertInNullPosition", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(9, nullptr)); },
+    {"InsertInNullPosition", true, [](IntTree& t) { return Discard(t.InsertInPosition(9, nullptr)); },
      IllegalArgumentError, "InsertInPosition: Attempting to insert into uninitialized position."},
-    {"InsertUnderSentinel", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(9, tree.GetNil())); },
+    {"InsertUnderSentinel", true, [](IntTree& t) { return Discard(t.InsertInPosition(9, t.GetNil())); },
      IllegalArgumentError, "InsertInPosition: Attempting to insert into uninitialized position."},
-    {"InsertExistingKey", true, [](IntTree& tree) { return Discard(tree.InsertInPosition(4, NodeOf(tree, 4))); },
+    {"InsertExistingKey", true, [](IntTree& t) { return Discard(t.InsertInPosition(4, NodeOf(t, 4))); },
      IllegalArgumentError, "InsertInPosition: Attempting to insert an existing key."},
-    {"InsertIntoOccupiedPosition", true,
-     [](IntTree& tree) { return Discard(tree.InsertInPosition(0, tree.GetRoot())); }, IllegalArgumentError,
-     "InsertInPosition: Attempting to insert into an occupied position."},
-    {"EraseNullNode", true, [](IntTree& tree) { return tree.Erase(nullptr); }, IllegalArgumentError,
+    {"InsertIntoOccupiedPosition", true, [](IntTree& t) { return Discard(t.InsertInPosition(0, t.GetRoot())); },
+     IllegalArgumentError, "InsertInPosition: Attempting to insert into an occupied position."},
+    {"EraseNullNode", true, [](IntTree& t) { return t.Erase(nullptr); }, IllegalArgumentError,
      "Erase: Attempting to delete a null node."},
     {"InsertAtSideEqual", true,
-     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, NodeOf(tree, 1), COMPARERESULT::EQUAL)); },
-     IllegalArgumentError, "InsertAtSide: The side of the position must be LESS or GREATER."},
+     [](IntTree& t) { return Discard(t.InsertAtSide(0, NodeOf(t, 1), COMPARERESULT::EQUAL)); }, IllegalArgumentError,
+     "InsertAtSide: The side of the position must be LESS or GREATER."},
     {"InsertAtSideOccupied", true,
-     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, tree.GetRoot(), COMPARERESULT::LESS)); },
-     IllegalArgumentError, "InsertAtSide: Attempting to insert into an occupied position."},
+     [](IntTree& t) { return Discard(t.InsertAtSide(0, t.GetRoot(), COMPARERESULT::LESS)); }, IllegalArgumentError,
+     "InsertAtSide: Attempting to insert into an occupied position."},
     {"InsertAtSideNullPosition", true,
-     [](IntTree& tree) { return Discard(tree.InsertAtSide(0, nullptr, COMPARERESULT::LESS)); }, IllegalArgumentError,
+     [](IntTree& t) { return Discard(t.InsertAtSide(0, nullptr, COMPARERESULT::LESS)); }, IllegalArgumentError,
      "InsertAtSide: Attempting to insert into uninitialized position."},
-    {"EraseAndGetNextNullNode", true, [](IntTree& tree) { return Discard(tree.EraseAndGetNext(nullptr)); },
+    {"EraseAndGetNextNullNode", true, [](IntTree& t) { return Discard(t.EraseAndGetNext(nullptr)); },
      IllegalArgumentError, "Erase: Attempting to delete a null node."},
-    {"EraseSentinel", true, [](IntTree& tree) { return tree.Erase(tree.GetNil()); }, IllegalStateError, ""},
+    {"EraseSentinel", true, [](IntTree& t) { return t.Erase(t.GetNil()); }, IllegalStateError, ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Misuse, RedBlackTreeErrorTest, testing::ValuesIn(errorCases),
@@ -315,6 +247,8 @@ struct IncomparableComparator {
   COMPARERESULT Compare(Int, Int) const { return COMPARERESULT::INCOMPARABLE; }
 };
 
+// A descent stops at the first node it cannot order and linking refuses the pair; linking at a side a
+// descent has already decided never asks the comparator.
 TEST(RedBlackTreeTest, IncomparableKeysAreRefusedOnlyWhenLinking) {
   Fixture<IncomparableComparator> fixture;
   auto& tree = fixture.tree;
@@ -329,21 +263,11 @@ TEST(RedBlackTreeTest, IncomparableKeysAreRefusedOnlyWhenLinking) {
   EXPECT_EQ(tree.Erase(2, erased).Value(), tree.GetNil());
   EXPECT_TRUE(erased) << "the descent found the node it could not order";
   EXPECT_EQ(tree.GetCount(), 0);
-  ExpectValid(tree);
-}
-
-// Linking at a side a descent has already decided never asks the comparator.
-TEST(RedBlackTreeTest, InsertAtSideLinksWithoutComparing) {
-  Fixture<IncomparableComparator> fixture;
-  auto& tree = fixture.tree;
-  ASSERT_TRUE(tree.Init());
-  auto* root = tree.InsertAtSide(2, tree.GetHeader(), COMPARERESULT::LESS).Value();
-  auto* low = tree.InsertAtSide(1, root, COMPARERESULT::LESS).Value();
-  auto* high = tree.InsertAtSide(3, root, COMPARERESULT::GREATER).Value();
-  EXPECT_EQ(root->left, low);
-  EXPECT_EQ(root->right, high);
-  EXPECT_EQ(tree.GetFirst(), low);
-  EXPECT_EQ(tree.GetLast(), high);
+  auto* middle = tree.InsertAtSide(2, tree.GetHeader(), COMPARERESULT::LESS).Value();
+  auto* low = tree.InsertAtSide(1, middle, COMPARERESULT::LESS).Value();
+  auto* high = tree.InsertAtSide(3, middle, COMPARERESULT::GREATER).Value();
+  EXPECT_EQ(middle->left, low);
+  EXPECT_EQ(middle->right, high);
   EXPECT_EQ(InOrder(tree), (std::vector<Int>{1, 2, 3}));
   ExpectValid(tree);
 }
@@ -396,11 +320,7 @@ const ComparatorFailureCase comparatorFailureCases[] = {
     {"Insert", [](FallibleTree& tree) { return Discard(tree.Insert(100)); }},
     {"InsertExisting", [](FallibleTree& tree) { return Discard(tree.Insert(17)); }},
     {"InsertInPosition", [](FallibleTree& tree) { return Discard(tree.InsertInPosition(100, tree.GetLast())); }},
-    {"EraseKey",
-     [](FallibleTree& tree) {
-       Bool erased = false;
-       return Discard(tree.Erase(40, erased));
-     }},
+    {"EraseKey", [](FallibleTree& tree) { return EraseKey(tree, 40); }},
     {"Find", [](FallibleTree& tree) { return Discard(tree.Find(3)); }},
 };
 
@@ -415,29 +335,30 @@ std::vector<Int> ShuffledRange(Int count, unsigned seed) {
   return keys;
 }
 
-// For k = 1, 2, ...: the k-th allocation fails while keys are inserted. Each insert allocates exactly
-// one node, so the k-th insert fails with out-of-memory, the k - 1 before it stay, and the tree takes
-// the remaining keys afterwards.
-TEST(RedBlackTreeAllocationTest, FailedInsertLeavesValidTree) {
+// For k = 1, 2, ...: the k-th allocation fails while the tree is initialised and keys are inserted.
+// Init allocates the sentinel and the header, each insert one node: the failing call reports
+// out-of-memory, the tree keeps what it had (a failed Init leaves it uninitialised) and takes the
+// remaining keys afterwards.
+TEST(RedBlackTreeAllocationTest, FailedInitOrInsertLeavesValidTree) {
   const std::vector<Int> keys = ShuffledRange(40, 7);
   for (Int k = 1;; ++k) {
     Fixture<> fixture;
     IntTree& tree = fixture.tree;
-    ASSERT_TRUE(tree.Init());
     FailAllocationAfter(k);
+    Result<void> outcome = tree.Init();
     size_t inserted = 0;
-    Error failure;
-    for (; inserted < keys.size(); ++inserted) {
-      Result<IntNode*> result = tree.Insert(keys[inserted]);
-      if (!result) {
-        failure = result.TakeError();
-        break;
-      }
+    while (outcome && inserted < keys.size()) {
+      outcome = Discard(tree.Insert(keys[inserted]));
+      if (outcome) ++inserted;
     }
     FailAllocationAfter(0);
-    if (inserted == keys.size()) break;
-    EXPECT_EQ(failure.Class(), OutOfMemoryError);
-    EXPECT_EQ(static_cast<Int>(inserted), k - 1);
+    if (outcome) break;
+    EXPECT_EQ(outcome.GetError().Class(), OutOfMemoryError);
+    EXPECT_EQ(tree.IsInitialized(), k >= 3);
+    EXPECT_EQ(static_cast<Int>(inserted), std::max<Int>(k - 3, 0));
+    if (!tree.IsInitialized()) {
+      ASSERT_TRUE(tree.Init());
+    }
     ExpectValid(tree);
     std::vector<Int> expected(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(inserted));
     std::sort(expected.begin(), expected.end());
@@ -448,60 +369,31 @@ TEST(RedBlackTreeAllocationTest, FailedInsertLeavesValidTree) {
   }
 }
 
-TEST(RedBlackTreeAllocationTest, FailedInitLeavesUninitializedTree) {
-  for (Int k = 1;; ++k) {
-    Fixture<> fixture;
-    IntTree& tree = fixture.tree;
-    FailAllocationAfter(k);
-    const Result<void> result = tree.Init();
-    FailAllocationAfter(0);
-    if (result.IsOk()) {
-      EXPECT_EQ(k, 3) << "Init allocates the sentinel and the header";
-      break;
-    }
-    EXPECT_EQ(result.GetError().Class(), OutOfMemoryError);
-    EXPECT_FALSE(tree.IsInitialized());
-    ASSERT_TRUE(tree.Init());
-    InsertAll(tree, {2, 1});
-    ExpectValid(tree);
-  }
-}
-
-TEST(RedBlackTreeAllocationTest, EraseAndIterationDoNotAllocate) {
+// Iteration, erasing and Reset only free; Init on a tree that has its sentinel empties it as Reset
+// does, and either way the tree stays usable.
+TEST(RedBlackTreeAllocationTest, EraseIterationAndResetDoNotAllocate) {
   Fixture<> fixture;
   IntTree& tree = fixture.tree;
   ASSERT_TRUE(tree.Init());
   InsertAll(tree, ShuffledRange(500, 3));
+  IntNode* const nil = tree.GetNil();
   FailAllocationAfter(1);
   EXPECT_EQ(InOrder(tree), Range(0, 500));
-  for (const Int key : ShuffledRange(500, 4)) {
-    Bool erased = false;
-    ASSERT_TRUE(tree.Erase(key, erased));
-  }
+  for (const Int key : ShuffledRange(250, 4)) ASSERT_TRUE(EraseKey(tree, key));
+  ExpectValid(tree);
+  EXPECT_EQ(InOrder(tree), Range(250, 500));
+  ASSERT_TRUE(tree.Reset());
   EXPECT_FALSE(AllocationFailureDelivered());
   FailAllocationAfter(0);
+  EXPECT_EQ(tree.GetCount(), 0);
+  InsertAll(tree, {7, 5});
+  ASSERT_TRUE(tree.Init());
+  EXPECT_EQ(tree.GetNil(), nil);
+  EXPECT_EQ(tree.GetCount(), 0);
+  InsertAll(tree, {1});
+  EXPECT_EQ(InOrder(tree), (std::vector<Int>{1}));
   ExpectValid(tree);
 }
-
-struct TextCase {
-  std::vector<Int> keys;
-  const char* text;
-};
-
-class SortedSetTextTest : public testing::TestWithParam<TextCase> {};
-
-TEST_P(SortedSetTextTest, KeysAscendSeparatedByOneBlank) {
-  SortedSet<Int> set;
-  ASSERT_TRUE(set.Init());
-  for (const Int key : GetParam().keys) ASSERT_TRUE(set.Insert(key));
-  const Result<String> text = set.ToString();
-  ASSERT_TRUE(text);
-  EXPECT_EQ(text.Value().View(), GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, SortedSetTextTest,
-                         testing::Values(TextCase{{4, 2, 3, 1}, "1 2 3 4"}, TextCase{{}, ""},
-                                         TextCase{{5, 0, 5, -3, -1}, "-3 -1 0 5"}));
 
 TEST(SortedSetTest, SetOperationsMatchModel) {
   SortedSet<Int> set;
@@ -523,23 +415,40 @@ TEST(SortedSetTest, SetOperationsMatchModel) {
   EXPECT_EQ(InOrder(set.GetTree()), std::vector<Int>(model.begin(), model.end()));
 }
 
-TEST(SortedSetTest, TextUnderAllocationFailure) {
+struct TextCase {
+  std::vector<Int> keys;
+  std::string text;
+};
+
+std::string CountingText(Int count) {
+  std::string text = "0";
+  for (Int key = 1; key < count; ++key) text += " " + std::to_string(key);
+  return text;
+}
+
+class SortedSetTextTest : public testing::TestWithParam<TextCase> {};
+
+// Every allocation of the text fails in turn with out-of-memory until the text comes out.
+TEST_P(SortedSetTextTest, KeysAscendSeparatedByOneBlank) {
   SortedSet<Int> set;
   ASSERT_TRUE(set.Init());
-  for (const Int key : Range(0, 300)) ASSERT_TRUE(set.Insert(key));
-  std::string expected;
-  for (const Int key : Range(0, 300)) expected += (key == 0 ? "" : " ") + std::to_string(key);
+  for (const Int key : GetParam().keys) ASSERT_TRUE(set.Insert(key));
   for (Int k = 1;; ++k) {
     FailAllocationAfter(k);
     const Result<String> text = set.ToString();
     FailAllocationAfter(0);
     if (text.IsOk()) {
-      EXPECT_EQ(text.Value().View(), expected);
+      EXPECT_EQ(text.Value().View(), GetParam().text);
       break;
     }
     EXPECT_EQ(text.GetError().Class(), OutOfMemoryError);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Texts, SortedSetTextTest,
+                         testing::Values(TextCase{{4, 2, 3, 1}, "1 2 3 4"}, TextCase{{}, ""},
+                                         TextCase{{5, 0, 5, -3, -1}, "-3 -1 0 5"},
+                                         TextCase{Range(0, 300), CountingText(300)}));
 
 }  // namespace
 }  // namespace zemox
