@@ -237,6 +237,10 @@ TEST(PointInOutlineTest, VerticesRangeStepsAndBadInput) {
   const Outline staircase{{0, 0}, {5, 0}, {5, 1}, {3, 1}, {3, 2}, {0, 2}};
   EXPECT_TRUE(Impl::PointInOutline2D({1, 1}, View(staircase)));
   EXPECT_TRUE(Impl::PointInOutlineRobust2D({1, 1}, View(staircase)));
+  // The edge from (1, -DBL_MAX) to (0, 6.5) passes 6.5 / DBL_MAX right of the origin.
+  const Outline farSpike{{1, -std::numeric_limits<Float>::max()}, {0, 6.5}, {-5, 6.5}};
+  EXPECT_TRUE(Impl::PointInOutlineRobust2D({0, 0}, View(farSpike)));
+  EXPECT_EQ(Impl::GetPointInPolygonWindingNumber2DExact({0, 0}, View(farSpike)), 1);
   for (const Vector2d point : {Vector2d{nan, 0.5}, Vector2d{0.5, nan}, Vector2d{INFINITY, 0.5}}) {
     EXPECT_FALSE(Impl::PointInOutline2D(point, View(square)));
     EXPECT_FALSE(Impl::PointInOutlineRobust2D(point, View(square)));
