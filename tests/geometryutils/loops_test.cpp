@@ -147,6 +147,12 @@ TEST(LoopCleanTest, DuplicatesStraightVerticesAndSpikesGo) {
       {"Spike", {{0, 0}, {2, 0}, {2, 2}, {3, 3}, {2, 2}, {0, 2}}, false, {{0, 0}, {2, 0}, {2, 2}, {0, 2}}, true},
       {"NearDuplicateKeptStart", {{1, 0}, {1, 1}, {1, 1.00005}, {0, 0}}, true, {{1, 0}, {1, 1}, {0, 0}}, true},
       {"AllOnePoint", {{3, 3}, {3, 3}, {3, 3}}, false, {{3, 3}}, true},
+      // The start is the leftmost point, so the spike's base points end up first and last.
+      {"SpikeAcrossStart",
+       {{3, 0}, {12.5, 4.5}, {3, 4}, {0, 1}, {0, 0}, {-1e-5, 1}},
+       false,
+       {{-1e-5, 1}, {3, 0}, {12.5, 4.5}, {3, 4}},
+       true},
   };
   for (const auto& c : cases) {
     BaseArray<Vector2d> loop;

@@ -217,6 +217,10 @@ TEST(PointInOutlineTest, VerticesRangeStepsAndDegenerateOutlines) {
   const Outline staircase{{0, 0}, {5, 0}, {5, 1}, {3, 1}, {3, 2}, {0, 2}};
   EXPECT_TRUE(G::PointInOutline2D({1, 1}, View(staircase)));
   EXPECT_TRUE(G::PointInOutlineRobust2D({1, 1}, View(staircase)));
+  // The edge from (1, -DBL_MAX) to (0, 6.5) passes 6.5 / DBL_MAX right of the origin.
+  const Outline farSpike{{1, -std::numeric_limits<Float>::max()}, {0, 6.5}, {-5, 6.5}};
+  EXPECT_TRUE(G::PointInOutlineRobust2D({0, 0}, View(farSpike)));
+  EXPECT_EQ(G::GetPointInPolygonWindingNumber2DExact({0, 0}, View(farSpike)), 1);
   EXPECT_FALSE(G::PointInOutlineRobust2D({0.5, 0.5}, View(Outline{{0, 0}, {1, 1}})));
   EXPECT_FALSE(G::PointInOutline2D({0, 0}, View(Outline{{1, 0}, {2, 0}, {3, 0}})));
   FailAllocationAfter(1);

@@ -351,10 +351,9 @@ Bool CrossesRayToTheRight(const Vector2d& point, const Vector2d& a, const Vector
   const Vector2d& upper = a.y < b.y ? b : a;
   const Bool inRange = b.y < a.y ? (b.y < point.y && point.y <= a.y) : (a.y <= point.y && point.y < b.y);
   if (!inRange) return false;
-  const Float dx = upper.x - lower.x, dpx = point.x - lower.x;
-  if (dx < 0.0 && dpx >= 0.0) return false;
-  if (dx >= 0.0 && dpx < 0.0) return true;
-  return dx * (point.y - lower.y) > (upper.y - lower.y) * dpx;
+  // The crossing lies to the right exactly when the point is left of the upward edge. Rounded products
+  // tie far from the origin (an edge reaching -DBL_MAX lost the crossing just right of the point).
+  return ExactPredicates2DImpl::Orient(lower, upper, point) > 0.0;
 }
 
 }  // namespace

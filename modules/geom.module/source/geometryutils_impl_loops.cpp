@@ -382,6 +382,11 @@ Result<Bool> GeometryUtilsImpl::CleanLoop2DInPlace(BaseArray<Vector2d>& outlineP
         sources.Pop();
       }
     }
+    // A spike whose base straddles the start leaves its two base points at the two ends of the stack.
+    while (stack.GetCount() > 1 && CloserThanDuplicateTolerance(stack.GetLast(), stack[0])) {
+      stack.Pop();
+      sources.Pop();
+    }
     const Bool removed = stack.GetCount() != n;
     if (removed || (start != 0 && !maintainStart)) {
       // With maintainStart the point that came first comes first again, if it survived.

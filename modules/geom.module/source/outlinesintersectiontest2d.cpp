@@ -79,7 +79,7 @@ Result<void> OutlinesIntersectionTest2D::CopyOutlines(Block<const Block<const Ve
   for (const Block<const Vector2d>& outline : outlines) {
     for (const Vector2d& point : outline) {
       vertexOrder_[index] = {point, index};
-      allFinite &= std::isfinite(point.x) & std::isfinite(point.y);
+      allFinite &= std::isfinite(point.x) && std::isfinite(point.y);
       ++index;
     }
   }

@@ -54,9 +54,6 @@ Float SquaredDistance(const Vector& a, const Vector& b) { return Dot(a - b, a - 
 // turning sense, so every face loop runs counter-clockwise seen from outside P's cell.
 constexpr Int32 ringStep[4][4] = {{-1, 0, 2, 1}, {1, -1, 0, 3}, {0, 3, -1, 2}, {2, 1, 3, -1}};
 
-// Marks a cell that found the tetrahedralisation open around it: it cannot be closed.
-constexpr Int32 openRing = -1;
-
 }  // namespace
 
 Result<void> Voronoi3DImpl::CheckTetrizer(const char* operation) const {

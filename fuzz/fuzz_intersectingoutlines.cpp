@@ -1,0 +1,39 @@
+// The outline-processing component on one closed outline: simple polygons and outer hull, with and
+// without disjoined crossings. The per-polygon counts must add up to the points written, and every
+// source index must name an input point or be -1.
+#include "fuzzinput.h"
+#include "private_geom/intersectingoutlinesprocessing.h"
+
+namespace {
+
+void CheckSourceIndices(const zemox::BaseArray<zemox::Int>& ids, zemox::Int inputCount) {
+  for (zemox::Int id : ids) zemox::fuzz::Require(id >= -1 && id < inputCount, "outline processing: source indices");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zemox;
+  using namespace zemox::fuzz;
+  FuzzInput input(data, size);
+  Result<IntersectingOutlinesProcessingRef> processing =
+      CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass);
+  Require(processing.IsOk(), "outline processing: the class is registered");
+  BaseArray<Vector2d> outline;
+  if (!input.Outline(outline, 14)) return 0;
+  const Bool disjoin = input.Flag();
+  BaseArray<Vector2d> points;
+  BaseArray<Int> counts;
+  BaseArray<Int> ids;
+  if (input.Flag()) {
+    if (!processing.Value()->GetSimplePolygons(outline, disjoin, points, counts, &ids)) return 0;
+    Int total = 0;
+    for (Int count : counts) total += count;
+    Require(total == points.GetCount(), "simple polygons: counts add up to the points");
+  } else {
+    if (!processing.Value()->GetHull(outline, disjoin, points, &ids)) return 0;
+  }
+  Require(ids.GetCount() == points.GetCount(), "outline processing: one source index per point");
+  CheckSourceIndices(ids, outline.GetCount());
+  return 0;
+}
