@@ -63,12 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zemox;
   using namespace zemox::fuzz;
   FuzzInput input(data, size);
-  Result<Delaunay3DRef> first = Delaunay3DRef::Create();
-  Result<Delaunay3DRef> second = Delaunay3DRef::Create();
-  Require(first && second, "delaunay: instances are created");
-  for (Int operation = 0; operation < kMaxOperations && !input.IsEmpty(); ++operation) {
-    const Bool onFirst = input.Flag();
-    Step(input, onFirst ? first.Value() : second.Value(), onFirst ? second.Value() : first.Value());
-  }
+  RunInstancePair<Delaunay3DRef>(input, kMaxOperations, "delaunay: instances are created", Step);
   return 0;
 }

@@ -75,12 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zemox;
   using namespace zemox::fuzz;
   FuzzInput input(data, size);
-  Result<Voronoi3DRef> first = Voronoi3DRef::Create();
-  Result<Voronoi3DRef> second = Voronoi3DRef::Create();
-  Require(first && second, "voronoi: instances are created");
-  for (Int operation = 0; operation < kMaxOperations && !input.IsEmpty(); ++operation) {
-    const Bool onFirst = input.Flag();
-    Step(input, onFirst ? first.Value() : second.Value(), onFirst ? second.Value() : first.Value());
-  }
+  RunInstancePair<Voronoi3DRef>(input, kMaxOperations, "voronoi: instances are created", Step);
   return 0;
 }

@@ -105,4 +105,17 @@ class FuzzInput {
   std::size_t position_ = 0;
 };
 
+// Drives two instances of an instance interface through at most `maxOperations` calls decoded from
+// the input; each call acts on one of them, with the other at hand for copies between them.
+template <typename InstanceRef, typename StepFunction>
+void RunInstancePair(FuzzInput& input, Int maxOperations, const char* property, StepFunction step) {
+  Result<InstanceRef> first = InstanceRef::Create();
+  Result<InstanceRef> second = InstanceRef::Create();
+  Require(first && second, property);
+  for (Int operation = 0; operation < maxOperations && !input.IsEmpty(); ++operation) {
+    const Bool onFirst = input.Flag();
+    step(input, onFirst ? first.Value() : second.Value(), onFirst ? second.Value() : first.Value());
+  }
+}
+
 }  // namespace zemox::fuzz

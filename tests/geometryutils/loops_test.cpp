@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "common/monotonechainhull.h"
 #include "geom/degeneratedinputerror.h"
 #include "test_helpers.h"
 #include "zemox/memory.h"
@@ -90,25 +91,6 @@ TEST(LoopCentroidTest, HolesSubtractAndMustRunCounterClockwise) {
   const Int tooMany[] = {4, 5};
   EXPECT_TRUE(
       G::CalculateMultiOutlineCentroidAndAreas2D(View(loops), {tooMany, 2}, true).GetError().Is(IllegalArgumentError));
-}
-
-// Andrew's monotone chain: the strict hull's vertices, counter-clockwise from the lowest leftmost point.
-Loop MonotoneChainHull(Loop points) {
-  std::sort(points.begin(), points.end(),
-            [](const Vector2d& a, const Vector2d& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-  const auto turn = [](const Vector2d& o, const Vector2d& a, const Vector2d& b) { return Cross(a - o, b - o); };
-  Loop hull(2 * points.size());
-  size_t k = 0;
-  for (size_t i = 0; i < points.size(); ++i) {
-    while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-    hull[k++] = points[i];
-  }
-  for (size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
-    while (k >= t && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
-    hull[k++] = points[i - 1];
-  }
-  hull.resize(k - 1);
-  return hull;
 }
 
 TEST(LoopHullTest, MatchesAnIndependentHullInTheLoopsDirectionFromTheLeftmostVertex) {

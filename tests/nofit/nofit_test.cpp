@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/monotonechainhull.h"
 #include "exactpredicates2d_impl.h"
 #include "geometryutils_impl.h"
 #include "zemox/memory.h"
@@ -59,24 +60,8 @@ std::string Print(const Loop& loop) {
   return text.str();
 }
 
-// Andrew's monotone chain, returned clockwise: the strict hull of the points.
-Loop ClockwiseHull(Loop points) {
-  std::sort(points.begin(), points.end(),
-            [](const Vector2d& a, const Vector2d& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-  const auto turn = [](const Vector2d& o, const Vector2d& a, const Vector2d& b) { return Cross(a - o, b - o); };
-  Loop hull(2 * points.size());
-  size_t k = 0;
-  for (size_t i = 0; i < points.size(); ++i) {
-    while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-    hull[k++] = points[i];
-  }
-  for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
-    while (k >= lower && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-    hull[k++] = points[i];
-  }
-  hull.resize(k - 1);
-  return Reversed(hull);
-}
+// The strict hull of the points, clockwise.
+Loop ClockwiseHull(const Loop& points) { return Reversed(MonotoneChainHull(points)); }
 
 // The Minkowski sum A + (-B) of convex loops: the hull of every difference of their vertices.
 Loop MinkowskiDifference(const Loop& a, const Loop& b) {
