@@ -1,5 +1,7 @@
 // Delaunay3D driven by a sequence of calls decoded from the input, on two instances so that copies
-// between them are exercised. Every tetrahedron reported after a calculation must name stored points.
+// between them are exercised. Every tetrahedron reported after a calculation must name stored points,
+// and small tetrahedralisations must pass the exact structural and empty-sphere checks.
+#include "exact_checks.h"
 #include "fuzzinput.h"
 #include "geom/delaunay3d.h"
 
@@ -7,10 +9,26 @@ namespace zemox::fuzz {
 namespace {
 
 constexpr Int kMaxOperations = 32;
+// Above this many points the exact in-sphere check of every tetrahedron against every point costs
+// more than the fuzzer's time per input.
+constexpr Int kMaxExactlyCheckedPoints = 40;
 
 Box3D DecodeBox(FuzzInput& input) {
   if (input.Flag()) return {};
   return {input.Point3(), input.Point3()};
+}
+
+// The tetrahedralisation decides coincident points and points on faces with tolerances made for
+// scene units, so its result is checked exactly where features are no smaller than those units: on
+// the decoder's grid of quarter units. Points nearer to each other or to a face than the tolerances
+// (the special values) are merged or placed by them, which an exact check would not accept.
+Bool OnSceneGrid(Block<const Vector> points) {
+  auto onGrid = [](Float coordinate) { return coordinate * 4.0 == std::round(coordinate * 4.0); };
+  for (Int index = 4; index < points.GetCount(); ++index) {
+    const Vector& point = points[index];
+    if (!onGrid(point.x) || !onGrid(point.y) || !onGrid(point.z)) return false;
+  }
+  return true;
 }
 
 void CheckTetrahedra(const Delaunay3DRef& tetrizer) {
@@ -19,6 +37,17 @@ void CheckTetrahedra(const Delaunay3DRef& tetrizer) {
   for (const Tetrahedron& tetrahedron : tetrizer.GetTetrahedrons(arrayCount, pointCount)) {
     for (Int32 vertex : tetrahedron.v) Require(vertex >= 0 && vertex < pointCount, "delaunay: vertices name points");
   }
+  // Four points are the corners alone: they stay at the origin until points are added.
+  if (pointCount <= 4 || pointCount > kMaxExactlyCheckedPoints || !OnSceneGrid(tetrizer.GetPoints())) return;
+  // Entries of earlier batches and of the corners are not kept up to date, so only the
+  // tetrahedralisation itself is checked, never the point-to-tetrahedron table's completeness.
+  const ::testing::AssertionResult valid = testing::IsValidTetrahedralization(
+      tetrizer.GetTetrahedrons(), tetrizer.GetPoints(), tetrizer.GetPointsToTetConnections(), true);
+  if (!valid) {
+    std::fprintf(stderr, "%s\n", valid.message());
+    for (const Vector& point : tetrizer.GetPoints()) std::fprintf(stderr, "%a %a %a\n", point.x, point.y, point.z);
+  }
+  Require(valid, "delaunay: a valid Delaunay tetrahedralisation");
 }
 
 void Step(FuzzInput& input, Delaunay3DRef& tetrizer, const Delaunay3DRef& other) {

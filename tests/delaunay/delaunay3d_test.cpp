@@ -338,6 +338,7 @@ const GrowthCase growthCases[] = {
      false},
     {"LonePointsWithoutWorkSpace", {}, OneByOne(Widening(30)), true},
     {"OneByOneInsideWorkSpace", Cube(0, 400), OneByOne(Lattice(SanitizerScaled(300, 80), 18)), false},
+    {"PointInAFlatWorkSpaceThenAFartherOne", {{0, 0, 1e-9}, {0, 0, 1e-9}}, {{{0, 0, 0}}, {{0, 0, 0.1}}}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Batches, Delaunay3DGrowthTest, ::testing::ValuesIn(growthCases),

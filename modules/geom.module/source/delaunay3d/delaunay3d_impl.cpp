@@ -54,6 +54,11 @@ Result<void> CheckPredicateRange(const Vector (&corners)[4], const char* operati
 // the number of points one object can hold.
 constexpr Int maxPointCount = INT32_MAX / 12;
 
+// A point within sqrt(vertexEpsilonSq), about 3.2e-4, of a vertex coincides with it. The corners lie
+// at least about 2.3 r from every point of a box of half-diagonal r, so from this radius on no point
+// of the box can coincide with a corner.
+constexpr Float smallestEnclosedRadius = 1e-3;
+
 }  // namespace
 
 Result<void> Delaunay3DImpl::CheckReady(const char* operation) const {
@@ -103,9 +108,9 @@ Delaunay3DImpl::Enclosure Delaunay3DImpl::Enclose(const Box3D& box) const {
     half = box.max - centre;
   }
   Float r = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
-  // The box of a single point has no extent: the corners would collapse onto the point, which would
-  // then coincide with them and never be inserted. It gets the size of a unit box around the point.
-  if (r == 0.0) r = std::sqrt(0.75);
+  // A box without extent, or one so small that its points would lie within the coincidence distance
+  // of the corners, would never have its points inserted. It gets the size of a unit box instead.
+  if (r < smallestEnclosedRadius) r = std::sqrt(0.75);
   const Float f = enclosingScale_ * (r / -0.3333330225);
   const Float t = ((r - 1000.0) * 9000.0) / 9000.0 + 1.0;
   return {{{centre.x + 0.816497 * f, centre.y, centre.z - 0.57735 * f},
@@ -123,7 +128,8 @@ Delaunay3DImpl::Enclosure Delaunay3DImpl::Enclose(const Box3D& box) const {
 void Delaunay3DImpl::PlaceEnclosingTetrahedron(const Enclosure& enclosure) {
   Bool moved = false;
   for (Int i = 0; i < 4; ++i) moved = moved || points_[i] != enclosure.corners[i];
-  if ((moved && tetrahedronCount_ > 1) || IsInterrupted()) StartOver();
+  const Bool processedPoints = points_.GetCount() - 4 > pendingCount_;
+  if ((moved && processedPoints) || IsInterrupted()) StartOver();
   for (Int i = 0; i < 4; ++i) points_[i] = enclosure.corners[i];
   baryEpsilon_ = enclosure.baryEpsilon;
   lineEpsilon_ = enclosure.lineEpsilon;
