@@ -18,15 +18,11 @@ Box3D DecodeBox(FuzzInput& input) {
   return {input.Point3(), input.Point3()};
 }
 
-// The tetrahedralisation decides coincident points and points on faces with tolerances made for
-// scene units, so its result is checked exactly where features are no smaller than those units: on
-// the decoder's grid of quarter units. Points nearer to each other or to a face than the tolerances
-// (the special values) are merged or placed by them, which an exact check would not accept.
+// Tolerances decide coincident points and points on faces, so the result is checked exactly only
+// on scene-scale input.
 Bool OnSceneGrid(Block<const Vector> points) {
-  auto onGrid = [](Float coordinate) { return coordinate * 4.0 == std::round(coordinate * 4.0); };
   for (Int index = 4; index < points.GetCount(); ++index) {
-    const Vector& point = points[index];
-    if (!onGrid(point.x) || !onGrid(point.y) || !onGrid(point.z)) return false;
+    if (!fuzz::OnSceneGrid(points[index])) return false;
   }
   return true;
 }

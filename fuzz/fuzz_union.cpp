@@ -1,9 +1,8 @@
 // Union of two loops. When both inputs are simple clockwise loops, every output loop must have at
 // least three points and no two of its edges may cross. Touching is allowed: a vertex of one loop on
 // the other's edge pinches the union's outline at that point.
-#include "fuzzinput.h"
-#include "geom/exactpredicates2d.h"
 #include "geom/geometryutils.h"
+#include "outlinechecks.h"
 
 namespace zemox::fuzz {
 namespace {
@@ -15,24 +14,6 @@ Bool IsSimpleClockwise(Block<const Vector2d> loop) {
   Bool clockwise = false;
   (void)GeometryUtilsInterface::CalculateOutlineCentroidAndArea2D(loop, &area, &clockwise);
   return crosses && !crosses.Value() && area > 0.0 && clockwise;
-}
-
-Bool CrossesProperly(const Vector2d& p, const Vector2d& q, const Vector2d& r, const Vector2d& s) {
-  using Predicates = ExactPredicates2DInterface;
-  return Sign(Predicates::Orient(p, q, r)) * Sign(Predicates::Orient(p, q, s)) < 0 &&
-         Sign(Predicates::Orient(r, s, p)) * Sign(Predicates::Orient(r, s, q)) < 0;
-}
-
-Bool HasProperCrossing(Block<const Vector2d> loop) {
-  const Int count = loop.GetCount();
-  for (Int first = 0; first < count; ++first) {
-    for (Int second = first + 1; second < count; ++second) {
-      if (CrossesProperly(loop[first], loop[(first + 1) % count], loop[second], loop[(second + 1) % count])) {
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 }  // namespace

@@ -29,6 +29,24 @@ inline Bool AllFinite(Block<const Vector2d> points) {
   return true;
 }
 
+// Whether the coordinate lies on the decoder's grid of quarter units within the scene: results of services that
+// decide with tolerances made for scene units (features no smaller than about 1e-2) are checked
+// exactly only for such input; the special values put features far below those units.
+inline Bool OnSceneGrid(Float coordinate) {
+  return std::fabs(coordinate) <= 1e5 && coordinate * 4.0 == std::round(coordinate * 4.0);
+}
+inline Bool OnSceneGrid(const Vector2d& point) { return OnSceneGrid(point.x) && OnSceneGrid(point.y); }
+inline Bool OnSceneGrid(const Vector& point) {
+  return OnSceneGrid(point.x) && OnSceneGrid(point.y) && OnSceneGrid(point.z);
+}
+
+inline Bool OnSceneGrid(Block<const Vector2d> points) {
+  for (const Vector2d& point : points) {
+    if (!OnSceneGrid(point)) return false;
+  }
+  return true;
+}
+
 inline Int Sign(Float value) { return (value > 0.0) - (value < 0.0); }
 
 // Decodes the fuzzer's bytes into geometry. Coordinates come mostly from a small grid, so that
