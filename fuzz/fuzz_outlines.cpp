@@ -1,7 +1,7 @@
 // The GeometryUtils calls that take outlines: clean-up, convex decomposition, containment, hull,
-// centroids and winding numbers. On simple loops at small scale the decomposition's pieces must be
-// convex and cover the loop's area, and the exact winding number must agree with the exact crossing
-// parity away from the boundary.
+// centroids and winding numbers. On simple scene-scale loops (the decomposition decides straight
+// turns with a tolerance) its pieces must be convex and cover the loop's area, and the exact winding number must agree
+// with the exact crossing parity away from the boundary.
 #include "fuzzinput.h"
 #include "geom/exactpredicates2d.h"
 #include "geom/geometryutils.h"
@@ -11,16 +11,6 @@ namespace {
 
 using Utils = GeometryUtilsInterface;
 using Predicates = ExactPredicates2DInterface;
-
-// Beyond this the shoelace sums lose the precision the area comparison needs.
-constexpr Float kSmallScale = 1e6;
-
-Bool IsSmallScale(Block<const Vector2d> loop) {
-  for (const Vector2d& point : loop) {
-    if (!(std::fabs(point.x) < kSmallScale && std::fabs(point.y) < kSmallScale)) return false;
-  }
-  return true;
-}
 
 Float SignedArea(Block<const Vector2d> loop, Block<const Int> indices) {
   Float twiceArea = 0.0;
@@ -59,7 +49,7 @@ Bool IsConvex(Block<const Vector2d> loop, Block<const Int> piece) {
 
 void CheckDecomposition(Block<const Vector2d> loop) {
   Result<BaseArray<BaseArray<Int>>> pieces = Utils::CalculateConvexDecomposition2D(loop);
-  if (!pieces || !IsSmallScale(loop) || !IsSimpleLoop(loop)) return;
+  if (!pieces || !OnSceneGrid(loop) || !IsSimpleLoop(loop)) return;
   BaseArray<Int> all;
   for (Int index = 0; index < loop.GetCount(); ++index) {
     if (!all.Append(index)) return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/testscale.h"
+#include "exactpredicates2d_impl.h"
 #include "geom/degeneratedinputerror.h"
 #include "geometryutils_impl.h"
 #include "zemox/memory.h"
@@ -73,7 +74,8 @@ Float OracleUnionArea(const Loop& a, const Loop& b) {
   return -SignedArea(View(a)) - SignedArea(View(b)) - OracleCommonArea(a, b);
 }
 
-// The outline has no spike (an edge turning straight back) and no repeated point.
+// The outline has no spike (an edge turning straight back), no repeated point and no two edges that
+// cross (exact orientation; touching is allowed).
 void ExpectNoSpike(Block<const Vector2d> loop) {
   const Int n = loop.GetCount();
   for (Int i = 0; i < n; ++i) {
@@ -81,6 +83,17 @@ void ExpectNoSpike(Block<const Vector2d> loop) {
     ASSERT_GT(Dot(out, out), 0.0) << "repeated point " << i;
     const Float cosine = Dot(in, out) / std::sqrt(Dot(in, in) * Dot(out, out));
     EXPECT_GT(cosine, -1.0 + 1e-8) << "spike at " << loop[i].x << ", " << loop[i].y;
+  }
+  auto side = [](const Vector2d& a, const Vector2d& b, const Vector2d& c) {
+    const Float orientation = ExactPredicates2DImpl::Orient(a, b, c);
+    return (orientation > 0.0) - (orientation < 0.0);
+  };
+  for (Int i = 0; i < n; ++i) {
+    for (Int j = i + 2; j < n; ++j) {
+      const Vector2d &p = loop[i], &q = loop[(i + 1) % n], &r = loop[j], &s = loop[(j + 1) % n];
+      EXPECT_FALSE(side(p, q, r) * side(p, q, s) < 0 && side(r, s, p) * side(r, s, q) < 0)
+          << "edges " << i << " and " << j << " cross";
+    }
   }
 }
 
@@ -225,6 +238,12 @@ Loop RandomStar(std::mt19937_64& random, int count, Float cx, Float cy, Float si
     loop.push_back({cx + radius * std::cos(angle), cy + radius * std::sin(angle)});
   }
   return loop;
+}
+
+// A's vertex (1, 1) lies exactly on B's edge from (2, 0) to (0, 2): it must stay there, since the
+// rounded foot of its projection would make the outline cross itself.
+TEST(UnionOracleTest, VertexExactlyOnTheOtherEdgeStaysThere) {
+  ExpectUnion({{1, 0}, {0, 1}, {1, 3}, {3, 1}, {1, 1}, {3, 0}}, {{2, 0}, {0, 2}, {4, 2}, {4, 0}}, 1e-9);
 }
 
 TEST(UnionOracleTest, RandomPairsMatchTheAreaOfAnIndependentIntersection) {

@@ -235,7 +235,9 @@ void SnapVerticesToVertices(OverlapLoop& a, OverlapLoop& b, const BaseArray<Segm
   }
 }
 
-// The foot of p on the segment (s, e) when it falls strictly inside it within edgeSnapDistance.
+// The foot of p on the segment (s, e) when it falls strictly inside it within edgeSnapDistance. A
+// point exactly on the segment is its own foot: the rounded projection would move it off the edge
+// and turn a vertex that touches the other loop into a tiny crossing.
 Bool FootOnEdge(const Vector2d& p, const Vector2d& s, const Vector2d& e, Vector2d& foot) {
   const Vector2d d = e - s;
   const Float length = std::hypot(d.x, d.y);
@@ -243,7 +245,7 @@ Bool FootOnEdge(const Vector2d& p, const Vector2d& s, const Vector2d& e, Vector2
   const Vector2d unit = d * (1.0 / length);
   const Float t = Dot(p - s, unit) / length;
   if (!(t > 0.0 && t < 1.0) || std::fabs(Cross(unit, p - s)) > edgeSnapDistance) return false;
-  foot = s + d * t;
+  foot = ExactPredicates2DImpl::Orient(s, e, p) == 0.0 ? p : s + d * t;
   return true;
 }
 
