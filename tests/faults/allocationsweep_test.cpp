@@ -38,23 +38,22 @@ class Digest {
     hash_ = (hash_ ^ static_cast<UInt>(value)) * 0x100000001B3;
     return *this;
   }
-  Digest& Add(const Vector2d& v) { return Add(v.x).Add(v.y); }
-  Digest& Add(const Vector& v) { return Add(v.x).Add(v.y).Add(v.z); }
+  // Several values in order.
+  template <typename... T>
+  requires(sizeof...(T) > 1) Digest& Add(const T&... values) {
+    (Add(values), ...);
+    return *this;
+  }
+  Digest& Add(const Vector2d& v) { return Add(v.x, v.y); }
+  Digest& Add(const Vector& v) { return Add(v.x, v.y, v.z); }
   Digest& Add(const String& text) { return Add(Block<const char>(text.View().data(), Int(text.View().size()))); }
-  Digest& Add(const Tetrahedron& t) { return Add(Block<const Int32>(t.v, 4)).Add(Block<const Int32>(t.n, 4)); }
-  Digest& Add(const CellEdge& e) { return Add(e.start).Add(e.end).Add(e.next).Add(e.previous).Add(e.twin); }
+  Digest& Add(const Tetrahedron& t) { return Add(Block<const Int32>(t.v, 4), Block<const Int32>(t.n, 4)); }
+  Digest& Add(const CellEdge& e) { return Add(e.start, e.end, e.next, e.previous, e.twin); }
   Digest& Add(const ConvexHullEdge& e) {
-    return Add(e.sourceVertex).Add(e.targetVertex).Add(e.nextEdgeOfFace).Add(e.nextEdgeOfVertex).Add(e.reverseEdge);
+    return Add(e.sourceVertex, e.targetVertex, e.nextEdgeOfFace, e.nextEdgeOfVertex, e.reverseEdge);
   }
-  Digest& Add(const ConvexHullRecord& hull) { return Add(hull.vertices).Add(hull.edges).Add(hull.faces); }
-  Digest& Add(const CellData& cell) {
-    return Add(cell.vertexIds)
-        .Add(cell.vertices)
-        .Add(cell.edges)
-        .Add(cell.faces)
-        .Add(cell.faceNeighbors)
-        .Add(cell.fused);
-  }
+  Digest& Add(const ConvexHullRecord& hull) { return Add(hull.vertices, hull.edges, hull.faces); }
+  Digest& Add(const CellData& c) { return Add(c.vertexIds, c.vertices, c.edges, c.faces, c.faceNeighbors, c.fused); }
   template <typename T>
   Digest& Add(Block<T> values) {
     Add(values.GetCount());
@@ -255,7 +254,7 @@ TEST(AllocationSweepTest, GeometryUtils) {
          BaseArray<Vector2d> loop;
          ZEMOX_RETURN_IF_FAILED(loop.CopyFrom(View(untidy)));
          ZEMOX_ASSIGN_OR_RETURN(const Bool changed, G::CleanLoop2DInPlace(loop, false));
-         return Digest().Add(changed).Add(loop);
+         return Digest().Add(changed, loop);
        }},
       {74, [&] { return DigestOf(G::CalculateNoFitPolygonForConvex(View(square), View(triangle), true)); }},
       {76, [&] { return DigestOf(G::CalculateInnerFitPolygonUsingSliding(View(container), View(lShape))); }},
@@ -280,14 +279,13 @@ Result<Digest> Tetrahedralize(Delaunay3DRef& delaunay) {
   ZEMOX_ASSIGN_OR_RETURN(const Bool contained, delaunay.FindTetContainingPoint({2, 1, 1}, containing));
   Int tetrahedronCount = 0, pointCount = 0;
   Digest digest;
-  digest.Add(delaunay.GetTetrahedrons(tetrahedronCount, pointCount)).Add(tetrahedronCount).Add(pointCount);
-  digest.Add(delaunay.GetTetrahedrons()).Add(delaunay.GetPointsToTetConnections()).Add(delaunay.GetPoints());
-  digest.Add(delaunay.GetPointsWrite()).Add(delaunay.GetTetrahedronCount()).Add(delaunay.GetPointCount());
-  digest.Add(located).Add(found).Add(onFace1).Add(onFace2).Add(contained).Add(containing);
-  digest.Add(delaunay.OrientDet(cloud[0], cloud[1], cloud[2], cloud[3])).Add(delaunay.IsInitialized());
+  digest.Add(delaunay.GetTetrahedrons(tetrahedronCount, pointCount), tetrahedronCount, pointCount,
+             delaunay.GetTetrahedrons(), delaunay.GetPointsToTetConnections(), delaunay.GetPoints(),
+             delaunay.GetPointsWrite(), delaunay.GetTetrahedronCount(), delaunay.GetPointCount(), located, found,
+             onFace1, onFace2, contained, containing, delaunay.OrientDet(cloud[0], cloud[1], cloud[2], cloud[3]));
   ZEMOX_ASSIGN_OR_RETURN(Delaunay3DRef copy, Delaunay3DRef::Create());
   ZEMOX_RETURN_IF_FAILED(copy.CopyFrom(delaunay));
-  digest.Add(copy.GetTetrahedrons()).Add(copy.GetPoints());
+  digest.Add(copy.GetTetrahedrons(), copy.GetPoints());
   ZEMOX_RETURN_IF_FAILED(delaunay.Reset());
   digest.Add(delaunay.GetTetrahedrons());
   delaunay.Flush();
@@ -297,7 +295,7 @@ Result<Digest> Tetrahedralize(Delaunay3DRef& delaunay) {
 TEST(AllocationSweepTest, Delaunay3D) { SweepScenario<Delaunay3DRef>("Delaunay3D", Tetrahedralize); }
 
 Digest& AddCells(Digest& digest, const Voronoi3DInterface& voronoi) {
-  return digest.Add(voronoi.GetCellCount()).Add(voronoi.GetCellDataStructure()).Add(voronoi.GetBorderCellFlags());
+  return digest.Add(voronoi.GetCellCount(), voronoi.GetCellDataStructure(), voronoi.GetBorderCellFlags());
 }
 
 Result<Digest> Tessellate(Voronoi3DRef& voronoi) {
@@ -312,8 +310,9 @@ Result<Digest> Tessellate(Voronoi3DRef& voronoi) {
   ZEMOX_RETURN_IF_FAILED(voronoi.CalcTetrahedralization());
   ZEMOX_RETURN_IF_FAILED(voronoi.CalcCells());
   Digest digest;
-  AddCells(digest, voronoi).Add(voronoi.IsReady()).Add(voronoi.IsReadyButPendingChanges());
-  digest.Add(voronoi.GetVoronoiPointPositions()).Add(voronoi.GetInputPoints());
+  AddCells(digest, voronoi)
+      .Add(voronoi.IsReady(), voronoi.IsReadyButPendingChanges(), voronoi.GetVoronoiPointPositions(),
+           voronoi.GetInputPoints());
   ZEMOX_ASSIGN_OR_RETURN(Voronoi3DRef copy, Voronoi3DRef::Create());
   ZEMOX_RETURN_IF_FAILED(copy.CopyFrom(voronoi));
   AddCells(digest, copy);
@@ -353,7 +352,7 @@ Result<Digest> Hull(ConvexHullRef& hull) {
     // A failed computation leaves no partial hull behind.
     EXPECT_TRUE(moved || (record.vertices.IsEmpty() && record.edges.IsEmpty() && record.faces.IsEmpty()));
     if (!moved) return moved.TakeError();
-    digest.Add(moved.Value()).Add(record);
+    digest.Add(moved.Value(), record);
   }
   return digest;
 }
@@ -374,7 +373,7 @@ Result<Digest> SortNested(SortOutlines2DRef& sorter, const Id& classId) {
   BaseArray<BaseArray<Int>> nesting;
   ZEMOX_RETURN_IF_FAILED(sorter->GetResult(nesting));
   ZEMOX_ASSIGN_OR_RETURN(const String text, sorter->ToString());
-  const Digest digest = Digest().Add(nesting).Add(text).Add(sorter->GetSupportedInput());
+  const Digest digest = Digest().Add(nesting, text, sorter->GetSupportedInput());
   EXPECT_GT(sorter->GetMemorySize(), 0);
   sorter->Reset();
   return digest;
@@ -397,8 +396,7 @@ Result<Digest> Repair(IntersectingOutlinesProcessingRef& component) {
   BaseArray<Int> counts, pieceIds, hullIds;
   ZEMOX_ASSIGN_OR_RETURN(const Bool split, component->GetSimplePolygons(View(star), true, pieces, counts, &pieceIds));
   ZEMOX_ASSIGN_OR_RETURN(const Bool reduced, component->GetHull(View(star), true, hull, &hullIds));
-  return Digest().Add(split).Add(pieces).Add(counts).Add(pieceIds).Add(reduced).Add(hull).Add(hullIds).Add(
-      component->GetSupportedInput());
+  return Digest().Add(split, pieces, counts, pieceIds, reduced, hull, hullIds, component->GetSupportedInput());
 }
 
 TEST(AllocationSweepTest, IntersectingOutlinesProcessing) {
