@@ -214,6 +214,8 @@ void Sweep(const std::string& name, Bool reportsErrors, const Call& call, const 
   }
 }
 
+// Sweeps every declared slot of a static interface: the sample call, or the override given for its index
+// where sample arguments would not reach the allocating path.
 template <typename Interface>
 void SweepEverySlot(const std::map<Int, Call>& overrides) {
   ASSERT_NE(ResolveSlotTable<Interface>(), nullptr);
