@@ -13,7 +13,6 @@
 
 #include "common/testscale.h"
 #include "geom/convexhull.h"
-#include "zemox/memory.h"
 
 namespace zemox {
 namespace {
@@ -328,36 +327,6 @@ TEST(ConvexHullEdgeCaseTest, NonFiniteAndTooManyVerticesAreRefused) {
     EXPECT_EQ(std::string(result.GetError().Message()), refused.message);
     EXPECT_TRUE(IsEmpty(hull));
   }
-}
-
-// Every host allocation of creating an instance and computing a hull fails in turn: the failure is
-// an out-of-memory error with empty arrays, and the same instance then computes the full hull.
-TEST(ConvexHullEdgeCaseTest, AllocationFailuresAreReportedAndRecoverable) {
-  const Points points = Uniform(SanitizerScaled(2000, 500), 6);
-  ConvexHullRef referenceRef = NewRef();
-  ConvexHullRecord reference;
-  ASSERT_TRUE(Compute(referenceRef, points, reference));
-  Int failures = 0;
-  for (Int k = 1;; ++k) {
-    ConvexHullRecord hull;
-    FailAllocationAfter(k);
-    Result<ConvexHullRef> created = ConvexHullRef::Create();
-    Result<Float> run = created ? Compute(created.Value(), points, hull) : Result<Float>(created.GetError());
-    const Bool delivered = AllocationFailureDelivered();
-    FailAllocationAfter(0);
-    if (run) {
-      EXPECT_FALSE(delivered);
-      EXPECT_TRUE(SameHull(hull, reference));
-      break;
-    }
-    ++failures;
-    EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
-    EXPECT_TRUE(IsEmpty(hull)) << k;
-    if (!created) continue;
-    ASSERT_TRUE(Compute(created.Value(), points, hull)) << k;
-    EXPECT_TRUE(SameHull(hull, reference)) << k;
-  }
-  EXPECT_EQ(failures, 4);
 }
 
 }  // namespace

@@ -183,27 +183,6 @@ TEST_P(MeanValueWeightsTest, WeightsReproduceThePointInRandomConvexPolygons) {
   }
 }
 
-TEST_P(MeanValueWeightsTest, AllocationFailureReportsOutOfMemoryAndRecovers) {
-  const Points3 pentagon{{0, 0, 0}, {4, 0, 0}, {5, 3, 0}, {2, 5, 0}, {-1, 3, 0}};
-  for (const Vector& point : {Vector{2, 2, 0}, Vector{2, 0, 0}}) {
-    const std::vector<Float> expected = Weights(point, pentagon);
-    for (Int k = 1;; ++k) {
-      BaseArray<Float> weights;
-      FailAllocationAfter(k);
-      const Result<void> outcome = weightVariants[GetParam()](point, pentagon, weights);
-      const Bool delivered = AllocationFailureDelivered();
-      FailAllocationAfter(0);
-      if (!delivered) {
-        ASSERT_TRUE(outcome);
-        EXPECT_EQ(std::vector<Float>(weights.begin(), weights.end()), expected);
-        break;
-      }
-      ASSERT_FALSE(outcome) << "k = " << k;
-      EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError)) << "k = " << k;
-    }
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Variants, MeanValueWeightsTest, ::testing::Values(0, 1, 2), [](const ::testing::TestParamInfo<int>& info) {
       return std::string(info.param == 0 ? "around_z" : info.param == 1 ? "around_normal" : "indexed");

@@ -8,7 +8,6 @@
 #include "common/monotonechainhull.h"
 #include "geom/degeneratedinputerror.h"
 #include "test_helpers.h"
-#include "zemox/memory.h"
 
 namespace zemox::geometryutilstest {
 namespace {
@@ -224,20 +223,6 @@ TEST(ConvexDecompositionTest, UncleanInputIsRefused) {
   EXPECT_TRUE(G::CalculateConvexDecomposition2D(View(Loop{{0, 0}, {1, 0}, {2, 0}, {3, 0}}))
                   .GetError()
                   .Is(DegeneratedInputError));
-}
-
-TEST(ConvexDecompositionTest, AllocationFailuresAreReported) {
-  std::mt19937_64 random(4);
-  BaseArray<Vector2d> clean;
-  ASSERT_TRUE(clean.CopyFrom(View(RandomStar(random, 40, 0, 0, true))));
-  ASSERT_TRUE(G::CleanLoop2DInPlace(clean, true));
-  for (Int k = 1;; ++k) {
-    FailAllocationAfter(k);
-    const Result<BaseArray<BaseArray<Int>>> pieces = G::CalculateConvexDecomposition2D(clean);
-    FailAllocationAfter(0);
-    if (pieces) break;
-    ASSERT_TRUE(pieces.GetError().Is(OutOfMemoryError)) << k;
-  }
 }
 
 }  // namespace

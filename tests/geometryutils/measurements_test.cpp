@@ -143,31 +143,6 @@ TEST(PlaneMappingTest, DegenerateBasisIsRebuiltAroundCentroid) {
   EXPECT_EQ(translate, (Vector{0, 0, 1}));
 }
 
-// Every allocation fails in turn: the mappings report out of memory, the area falls back to 0.
-TEST(PlaneMappingTest, AllocationFailureIsReported) {
-  const Points3 points = PlaneFrame{"xy", {0, 0, 5}, {1, 0, 0}, {0, 1, 0}}.Square(2.0);
-  for (Int k = 1;; ++k) {
-    BaseArray<Vector2d> flat;
-    BaseArray<Vector> restored;
-    FailAllocationAfter(k);
-    const Result<void> mapped = G::Points3Dto2D(View(points), {0, 0, 1}, true, flat);
-    const Result<void> back = mapped ? G::Points2Dto3D(flat.ToBlock(), {1, 0, 0}, {0, 1, 0}, {}, restored) : OK();
-    const Float area = G::CalculateOutlineArea(View(points));
-    const Bool delivered = AllocationFailureDelivered();
-    FailAllocationAfter(0);
-    const Error* error = !mapped ? &mapped.GetError() : !back ? &back.GetError() : nullptr;
-    if (!delivered) {
-      EXPECT_EQ(error, nullptr);
-      EXPECT_NEAR(area, 4.0, 1e-6);
-      break;
-    }
-    if (error != nullptr)
-      EXPECT_TRUE(error->Is(OutOfMemoryError)) << "k = " << k;
-    else
-      EXPECT_EQ(area, 0.0) << "k = " << k;
-  }
-}
-
 TEST(WoundClockwiseTest, DirectionAndDegenerateOutlines) {
   const Points2 clockwise{{0, 0}, {0, 4}, {2, 1}, {4, 4}, {4, 0}};
   EXPECT_TRUE(G::IsWoundClockwise2D(View(clockwise)).Value());

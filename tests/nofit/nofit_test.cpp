@@ -20,7 +20,6 @@
 #include "common/monotonechainhull.h"
 #include "exactpredicates2d_impl.h"
 #include "geometryutils_impl.h"
-#include "zemox/memory.h"
 
 namespace zemox {
 namespace {
@@ -331,18 +330,6 @@ TEST(NoFitTest, ErrorsCarryTheirClassAndMessage) {
       ASSERT_FALSE(result) << f;
       EXPECT_TRUE(result.GetError().Is(c.errorClass)) << f;
       EXPECT_EQ(result.GetError().Message(), c.message) << f;
-    }
-}
-
-TEST(NoFitTest, AllocationFailuresAreReported) {
-  const Loop square = {{0, 0}, {0, 8}, {8, 8}, {8, 0}}, tooth = {{0, 0}, {0, 2.5}, {1.5, 2.5}, {1.5, 0}};
-  for (size_t f = 0; f < std::size(everyFunction); ++f)
-    for (Int k = 1;; ++k) {
-      FailAllocationAfter(k);
-      const Result<BaseArray<Vector2d>> result = everyFunction[f](square, tooth);
-      FailAllocationAfter(0);
-      if (result) break;
-      ASSERT_TRUE(result.GetError().Is(OutOfMemoryError)) << f << " " << k;
     }
 }
 

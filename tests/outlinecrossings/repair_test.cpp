@@ -16,7 +16,6 @@
 #include "outlinecrossings/outlinecrossings_test.h"
 #include "selfintersectingoutlinehull2d.h"
 #include "separateselfintersectingoutline2d.h"
-#include "zemox/memory.h"
 
 namespace zemox {
 namespace {
@@ -205,36 +204,6 @@ TEST(IntersectingOutlinesProcessingTest, AnswersFalseWithoutCrossingsAndAppendsO
   EXPECT_EQ(points.GetCount(), 12);
   EXPECT_EQ(counts.GetCount(), 4);
   EXPECT_TRUE(std::equal(points.begin(), points.begin() + 6, points.begin() + 6));
-}
-
-// Every allocation of a call fails in turn: the call reports the out-of-memory error, or succeeds when
-// the sweep's next run absorbs it, with the same number of output points either way.
-TEST(IntersectingOutlinesProcessingTest, SurvivesAllocationFailureAtEveryStep) {
-  const IntersectingOutlinesProcessingImpl component;
-  const Outline outline = RandomCrossingOutline(30, 3);
-  for (const Bool hull : {false, true}) {
-    const auto call = [&](BaseArray<Vector2d>& points) {
-      BaseArray<Int> counts, ids;
-      if (hull) return component.GetHull(View(outline), true, points, &ids);
-      return component.GetSimplePolygons(View(outline), true, points, counts, &ids);
-    };
-    BaseArray<Vector2d> expected;
-    ASSERT_TRUE(call(expected).Value());
-    for (Int k = 1;; ++k) {
-      BaseArray<Vector2d> points;
-      FailAllocationAfter(k);
-      const Result<Bool> outcome = call(points);
-      const Bool delivered = AllocationFailureDelivered();
-      FailAllocationAfter(0);
-      if (outcome) {
-        EXPECT_TRUE(outcome.Value());
-        EXPECT_EQ(points.GetCount(), expected.GetCount()) << "k = " << k;
-      } else {
-        EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError)) << "k = " << k;
-      }
-      if (!delivered) break;
-    }
-  }
 }
 
 }  // namespace

@@ -366,31 +366,5 @@ TEST(OutlineTestErrorTest, InputErrorsCarryTheirMessages) {
             "Init: Input outline is undefined.");
 }
 
-// Every allocation of a call fails in turn: each failure is the out-of-memory error, and the same
-// object then answers correctly.
-TEST(OutlineTestAllocationTest, EveryFailingAllocationReportsOutOfMemory) {
-  for (const Bool crossing : {false, true}) {
-    const Outlines outlines{StarPolygon(300, crossing), {{5, 5}, {6, 5}, {6, 6}}};
-    const std::vector<Block<const Vector2d>> blocks = Blocks(outlines);
-    const Block<const Block<const Vector2d>> input{blocks.data(), static_cast<Int>(blocks.size())};
-    OutlinesIntersectionTest2D test;
-    for (Int k = 1;; ++k) {
-      FailAllocationAfter(k);
-      const Result<void> outcome = test.Init(input);
-      const Bool delivered = AllocationFailureDelivered();
-      FailAllocationAfter(0);
-      if (!delivered) {
-        ASSERT_TRUE(outcome) << outcome.GetError().Message();
-        EXPECT_EQ(test.IsIntersecting(), crossing);
-        break;
-      }
-      ASSERT_FALSE(outcome) << "k = " << k;
-      EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError)) << "k = " << k;
-      ASSERT_TRUE(test.Init(input)) << "k = " << k;
-      EXPECT_EQ(test.IsIntersecting(), crossing) << "k = " << k;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace zemox

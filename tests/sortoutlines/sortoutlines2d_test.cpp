@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "private_geom/sortoutlines2d.h"
-#include "zemox/memory.h"
 #include "zemox/parallel.h"
 
 namespace zemox {
@@ -230,34 +229,6 @@ TEST(SortOutlines2DTest, RandomForestsMatchBruteForceAndParallelMatchesSerial) {
     ASSERT_TRUE(serial);
     EXPECT_EQ(serial.Value(), parallel.Value());
   }
-}
-
-// For k = 1, 2, ...: the k-th allocation of Init fails; the object reports out-of-memory, is reset,
-// and sorts correctly afterwards.
-TEST(SortOutlines2DTest, AllocationFailuresResetTheObject) {
-  const Input input = Flatten(RandomForest(5, 6));
-  const Nesting expected = Sort(SortOutlines2DExactClass, input).Value();
-  const Bool previous = EnableParallelExecution(false);
-  for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
-    SortOutlines2DRef sorter = std::move(CreateSortOutlines2D(classId).Value());
-    for (Int k = 1;; ++k) {
-      FailAllocationAfter(k);
-      const Result<void> result = sorter->Init({input.points.data(), static_cast<Int>(input.points.size())},
-                                               {input.counts.data(), static_cast<Int>(input.counts.size())}, 3);
-      FailAllocationAfter(0);
-      BaseArray<BaseArray<Int>> nesting;
-      if (result) {
-        ASSERT_TRUE(sorter->GetResult(nesting));
-        if (classId == SortOutlines2DExactClass) {
-          EXPECT_EQ(ToNesting(nesting), expected);
-        }
-        break;
-      }
-      ASSERT_TRUE(result.GetError().Is(OutOfMemoryError)) << k << " " << result.GetError().Message();
-      ASSERT_FALSE(sorter->GetResult(nesting)) << "a failed Init leaves the object reset";
-    }
-  }
-  EnableParallelExecution(previous);
 }
 
 }  // namespace

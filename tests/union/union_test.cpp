@@ -13,7 +13,6 @@
 #include "exactpredicates2d_impl.h"
 #include "geom/degeneratedinputerror.h"
 #include "geometryutils_impl.h"
-#include "zemox/memory.h"
 
 namespace zemox {
 namespace {
@@ -335,24 +334,6 @@ TEST_P(UnionPackingTest, EdgeToEdgeAndVertexToVertexGiveTheExactOutline) {
 INSTANTIATE_TEST_SUITE_P(Nesting, UnionPackingTest,
                          testing::Values("albano.json", "dagli.json", "mao.json", "marques.json"));
 #endif
-
-// ---- Allocation failure ----
-
-TEST(UnionTest, EveryAllocationFailureIsReported) {
-  for (const Bool crossing : {false, true}) {
-    const Loop b = crossing ? Rectangle(2, 0.5, 4, 2.5) : Rectangle(3, 0, 4, 3);
-    for (Int k = 1;; ++k) {
-      FailAllocationAfter(k);
-      Result<Loops> loops = G::CalculateUnionOfPolygons(View(cShape), View(b), true, true);
-      FailAllocationAfter(0);
-      if (loops) {
-        EXPECT_EQ(loops.Value().GetCount(), 2);
-        break;
-      }
-      ASSERT_TRUE(loops.GetError().Is(OutOfMemoryError)) << k;
-    }
-  }
-}
 
 }  // namespace
 }  // namespace zemox

@@ -13,7 +13,6 @@
 #include "voronoi3d/cellops.h"
 #include "voronoi3d/circumcentre.h"
 #include "zemox/jobs.h"
-#include "zemox/memory.h"
 #include "zemox/parallel.h"
 
 namespace zemox {
@@ -295,34 +294,6 @@ TEST(Voronoi3DTest, SerialAndParallelRunsGiveIdenticalCells) {
   EXPECT_TRUE(SameCells(parallel.GetCellDataStructure(), serial.GetCellDataStructure()));
   EXPECT_TRUE(std::equal(parallel.GetBorderCellFlags().begin(), parallel.GetBorderCellFlags().end(),
                          serial.GetBorderCellFlags().begin(), serial.GetBorderCellFlags().end()));
-}
-
-TEST(Voronoi3DTest, AllocationFailuresLeaveAUsableObject) {
-  const Points points = RandomPoints(12, 2);
-  Voronoi3DRef reference = Computed(points);
-  Int failures = 0;
-  for (Int k = 1; k < 100000; ++k) {
-    Result<Voronoi3DRef> created = Voronoi3DRef::Create();
-    if (!created) continue;
-    Voronoi3DRef& voronoi = created.Value();
-    FailAllocationAfter(k);
-    Result<void> run = voronoi.Init({});
-    if (run) run = voronoi.SetPoints(View(points));
-    if (run) run = voronoi.CalcCells();
-    if (run) run = voronoi.ScaleAllCells(-1);
-    if (run) run = voronoi.CreateInvertedVoronoiCell();
-    FailAllocationAfter(0);
-    if (run) break;
-    ++failures;
-    EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
-    if (!*voronoi.GetDelaunayTetrizer()) {
-      ASSERT_TRUE(voronoi.Init({}));
-    }
-    ASSERT_TRUE(voronoi.SetPoints(View(points))) << k;
-    ASSERT_TRUE(voronoi.CalcCells()) << k;
-    EXPECT_TRUE(SameCells(voronoi.GetCellDataStructure(), reference.GetCellDataStructure())) << k;
-  }
-  EXPECT_GT(failures, 20);
 }
 
 // Calls before Init, and cell indices outside the cells, fail with messages naming the call.

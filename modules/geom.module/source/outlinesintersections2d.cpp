@@ -47,7 +47,9 @@ Result<void> OutlinesIntersections2D::Init(Block<const Block<const Vector2d>> in
   Result<void> run = OK();
   for (Int attempt = 1; attempt <= maximumAttempts; ++attempt) {
     run = SweepLine(attempt);
-    if (run) break;
+    // Another seed helps a run that could not order its segments, not one that ran out of memory:
+    // retrying that would answer with the next seed's crossings instead of the first's.
+    if (run || run.GetError().Is(OutOfMemoryError)) break;
   }
   outlines_ = {};
   return run;

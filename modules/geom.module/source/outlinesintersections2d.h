@@ -31,8 +31,8 @@ class OutlinesIntersections2D {
   OutlinesIntersections2D& operator=(const OutlinesIntersections2D&) = delete;
 
   // Finds the crossings of the outlines (each at least three vertices, closed implicitly). The block
-  // is read during the call only. IllegalArgumentError for missing or too short outlines; otherwise the
-  // error of the seventh failed run.
+  // is read during the call only. IllegalArgumentError for missing or too short outlines; running out
+  // of memory ends the sweep at once; otherwise the error of the seventh failed run.
   Result<void> Init(Block<const Block<const Vector2d>> outlines);
 
   // The crossings of the last successful Init in ascending lexicographic order: the points, per point

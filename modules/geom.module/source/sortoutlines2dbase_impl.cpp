@@ -9,6 +9,8 @@ namespace zemox {
 
 Result<void> SortOutlines2DBaseImpl::Init(Block<const Vector2d> vertexPositions, Block<const Int> segments,
                                           UInt32 minPointsCount) {
+  // A sort appends to the polylines and pairs it holds: a second Init must not see the first's.
+  Reset();
   Result<void> sorted = Sort(vertexPositions, segments, minPointsCount);
   if (!sorted) Reset();
   return sorted;
