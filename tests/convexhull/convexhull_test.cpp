@@ -192,7 +192,7 @@ ConvexHullRecord WithLeftovers() {
 
 struct HullCase {
   const char* name;
-  Points (*make)();
+  Points points;
   Float shrink;
   Float shrinkClamp;
   // The distance the faces must move (negative: nothing remains), and the vertex, edge and face
@@ -212,7 +212,7 @@ class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 // unshrunk one. Both overloads give the same arrays.
 TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
   const HullCase& expected = GetParam();
-  const Points points = expected.make();
+  const Points& points = expected.points;
   ConvexHullRef ref = NewRef();
   ConvexHullRecord hull = WithLeftovers();
   const Result<Float> shrunk = Compute(ref, points, hull, expected.shrink, expected.shrinkClamp);
@@ -246,60 +246,49 @@ TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
       AllBelowEveryFace(original, Points(hull.vertices.begin(), hull.vertices.end()), shrunk.Value(), 2 * tolerance));
 }
 
+Points OnSphere(Int count, UInt seed) {
+  Points points = Uniform(count, seed);
+  for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
+  return points;
+}
+
+Points WithDuplicatedCorners() {
+  Points points = Uniform(500, 7);
+  for (int copy = 0; copy < 3; ++copy)
+    for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
+  return points;
+}
+
+const Points none;
+const Points cube = Cube();
+
 const HullCase hullCases[] = {
     // No input, and one distinct point, which has neither edges nor faces to move.
-    {"Empty", [] { return Points{}; }, 0.5, 0, 0, 0, 0, 0},
-    {"SinglePoint",
-     [] {
-       return Points(5, Vector{1, 2, 3});
-     },
-     0.5, 0, 0, 1, 0, 0},
-    {"Cube", [] { return Cube(); }, 0, 0, 0, 8, 24, 6},
+    {"Empty", none, 0.5, 0, 0, 0, 0, 0},
+    {"SinglePoint", Points(5, Vector{1, 2, 3}), 0.5, 0, 0, 1, 0, 0},
+    {"Cube", cube, 0, 0, 0, 8, 24, 6},
     // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
-    {"CubeWithBoundaryPoints", [] { return Lattice(1, [](int, int, int) { return true; }); }, 0, 0, 0, 8, 24, 6},
-    {"Tetrahedron",
-     [] {
-       return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}};
-     },
-     0, 0, 0, 4, 12, 4},
-    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, 0, 0, 0, -1, -1, -1},
-    {"OnSphere",
-     [] {
-       Points points = Uniform(SanitizerScaled(3000, 600), 2);
-       for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
-       return points;
-     },
-     0, 0, 0, -1, -1, -1},
+    {"CubeWithBoundaryPoints", Lattice(1, [](int, int, int) { return true; }), 0, 0, 0, 8, 24, 6},
+    {"Tetrahedron", {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}}, 0, 0, 0, 4, 12, 4},
+    {"Uniform", Uniform(SanitizerScaled(20000, 3000), 1), 0, 0, 0, -1, -1, -1},
+    {"OnSphere", OnSphere(SanitizerScaled(3000, 600), 2), 0, 0, 0, -1, -1, -1},
     // Exactly cospherical, with many coplanar quadruples.
-    {"SphereLattice", [] { return Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }); }, 0,
-     0, 0, -1, -1, -1},
+    {"SphereLattice", Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }), 0, 0, 0, -1, -1,
+     -1},
     // A flat square, seen from both sides. Snapping keeps an axis-aligned plane flat; an oblique one
     // may become a thin solid. Then a segment, seen from both sides.
-    {"CoplanarAxisAligned", [] { return Lattice(3, [](int, int, int z) { return z == 1; }); }, 0, 0, 0, 4, 8, 2},
-    {"CoplanarOblique", [] { return Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }); }, 0, 0, 0, -1, -1,
-     -1},
-    {"Collinear", [] { return Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }); }, 0, 0, 0, 2, 2,
-     1},
-    {"DuplicatedCorners",
-     [] {
-       Points points = Uniform(500, 7);
-       for (int copy = 0; copy < 3; ++copy)
-         for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
-       return points;
-     },
-     0, 0, 0, 8, 24, 6},
-    {"FarFromOrigin",
-     [] {
-       return Uniform(2000, 3, {-1000, 2000, 50000});
-     },
-     0, 0, 0, -1, -1, -1},
-    {"CubeShrunk", [] { return Cube(); }, 0.1, 0, 0.1, 8, 24, 6},
+    {"CoplanarAxisAligned", Lattice(3, [](int, int, int z) { return z == 1; }), 0, 0, 0, 4, 8, 2},
+    {"CoplanarOblique", Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }), 0, 0, 0, -1, -1, -1},
+    {"Collinear", Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }), 0, 0, 0, 2, 2, 1},
+    {"DuplicatedCorners", WithDuplicatedCorners(), 0, 0, 0, 8, 24, 6},
+    {"FarFromOrigin", Uniform(2000, 3, {-1000, 2000, 50000}), 0, 0, 0, -1, -1, -1},
+    {"CubeShrunk", cube, 0.1, 0, 0.1, 8, 24, 6},
     // The cube's inner radius is 0.5: a clamp of 0.5 allows 0.25, one of 0.9 does not limit 0.2.
-    {"CubeShrunkClamped", [] { return Cube(); }, 0.6, 0.5, 0.25, 8, 24, 6},
-    {"CubeShrunkBelowClamp", [] { return Cube(); }, 0.2, 0.9, 0.2, 8, 24, 6},
-    {"CubeShrunkAway", [] { return Cube(); }, 0.6, 0, -1, 0, 0, 0},
-    {"UniformShrunk", [] { return Uniform(SanitizerScaled(5000, 1000), 4); }, 1.5, 0, 1.5, -1, -1, -1},
-    {"UniformShrunkAway", [] { return Uniform(SanitizerScaled(5000, 1000), 5); }, 12.0, 0, -1, 0, 0, 0},
+    {"CubeShrunkClamped", cube, 0.6, 0.5, 0.25, 8, 24, 6},
+    {"CubeShrunkBelowClamp", cube, 0.2, 0.9, 0.2, 8, 24, 6},
+    {"CubeShrunkAway", cube, 0.6, 0, -1, 0, 0, 0},
+    {"UniformShrunk", Uniform(SanitizerScaled(5000, 1000), 4), 1.5, 0, 1.5, -1, -1, -1},
+    {"UniformShrunkAway", Uniform(SanitizerScaled(5000, 1000), 5), 12.0, 0, -1, 0, 0, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
