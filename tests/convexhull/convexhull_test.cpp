@@ -158,9 +158,8 @@ std::array<Vector, 3> FaceTriangle(const ConvexHullRecord& hull, Int face) {
   return ::testing::AssertionSuccess();
 }
 
-Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull, Float shrink = 0.0,
-                      Float shrinkClamp = 0.0) {
-  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, shrink, shrinkClamp, hull);
+Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull) {
+  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, 0.0, 0.0, hull);
 }
 
 ConvexHullRef NewRef() {
@@ -201,6 +200,9 @@ struct HullCase {
   Int vertices;
   Int edges;
   Int faces;
+  // Refused input: the error message, and a vertex count claimed beyond the points (0: their number).
+  const char* error;
+  Int claimedCount;
 };
 
 void PrintTo(const HullCase& hullCase, std::ostream* out) { *out << hullCase.name; }
@@ -209,17 +211,27 @@ class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 
 // The hull has the half-edge structure, its vertices come from the input, and every input point
 // lies below every face; a shrunk hull's vertices lie the returned distance below every face of the
-// unshrunk one. Both overloads give the same arrays.
+// unshrunk one. Both overloads give the same arrays. Refused input leaves the arrays empty; the count
+// is checked before any vertex is read, so a claimed count needs no memory behind it.
 TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
   const HullCase& expected = GetParam();
   const Points& points = expected.points;
   ConvexHullRef ref = NewRef();
   ConvexHullRecord hull = WithLeftovers();
-  const Result<Float> shrunk = Compute(ref, points, hull, expected.shrink, expected.shrinkClamp);
+  const Int count = expected.claimedCount > 0 ? expected.claimedCount : static_cast<Int>(points.size());
+  const Result<Float> shrunk =
+      ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, hull);
+  if (expected.error != nullptr) {
+    ASSERT_FALSE(shrunk);
+    EXPECT_TRUE(shrunk.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(std::string(shrunk.GetError().Message()), expected.error);
+    EXPECT_TRUE(IsEmpty(hull));
+    return;
+  }
   ASSERT_TRUE(shrunk);
   ConvexHullRecord again = WithLeftovers();
-  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, expected.shrink,
-                                    expected.shrinkClamp, again.vertices, again.edges, again.faces));
+  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, again.vertices,
+                                    again.edges, again.faces));
   EXPECT_TRUE(SameHull(hull, again));
   if (expected.expectedShrink < 0) {
     EXPECT_LT(shrunk.Value(), 0.0);
@@ -259,12 +271,13 @@ Points WithDuplicatedCorners() {
   return points;
 }
 
-const Points none;
 const Points cube = Cube();
+constexpr Float kInfinity = std::numeric_limits<Float>::infinity();
+const Points nanPoints{{0, 0, 0}, {1, 0, 0}, {0, std::numeric_limits<Float>::quiet_NaN(), 0}, {0, 0, 1}};
 
 const HullCase hullCases[] = {
     // No input, and one distinct point, which has neither edges nor faces to move.
-    {"Empty", none, 0.5, 0, 0, 0, 0, 0},
+    {"Empty", {}, 0.5, 0, 0, 0, 0, 0},
     {"SinglePoint", Points(5, Vector{1, 2, 3}), 0.5, 0, 0, 1, 0, 0},
     {"Cube", cube, 0, 0, 0, 8, 24, 6},
     // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
@@ -289,35 +302,14 @@ const HullCase hullCases[] = {
     {"CubeShrunkAway", cube, 0.6, 0, -1, 0, 0, 0},
     {"UniformShrunk", Uniform(SanitizerScaled(5000, 1000), 4), 1.5, 0, 1.5, -1, -1, -1},
     {"UniformShrunkAway", Uniform(SanitizerScaled(5000, 1000), 5), 12.0, 0, -1, 0, 0, 0},
+    {"NaN", nanPoints, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 2 is not finite."},
+    {"Infinite", {{-kInfinity, 0, 0}, {1, 0, 0}}, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 0 is not finite."},
+    {"TooManyVertices", nanPoints, 0, 0, 0, 0, 0, 0,
+     "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647.", Int{INT_MAX} + 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
                          [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
-
-// Refused input leaves the arrays empty. The count is checked before any vertex is read, so that
-// view needs no memory behind it.
-TEST(ConvexHullEdgeCaseTest, NonFiniteAndTooManyVerticesAreRefused) {
-  const Float nan = std::numeric_limits<Float>::quiet_NaN();
-  const Points nanPoint{{0, 0, 0}, {1, 0, 0}, {0, nan, 0}, {0, 0, 1}};
-  const Points infinitePoint{{-std::numeric_limits<Float>::infinity(), 0, 0}, {1, 0, 0}};
-  const struct {
-    Block<const Vector> vertices;
-    const char* message;
-  } cases[] = {
-      {{nanPoint.data(), 4}, "ComputeConvexHull: Vertex 2 is not finite."},
-      {{infinitePoint.data(), 2}, "ComputeConvexHull: Vertex 0 is not finite."},
-      {{nanPoint.data(), Int{INT_MAX} + 1}, "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647."},
-  };
-  ConvexHullRef ref = NewRef();
-  for (const auto& refused : cases) {
-    ConvexHullRecord hull = WithLeftovers();
-    const Result<Float> result = ref.ComputeConvexHull(refused.vertices, 0.0, 0.0, hull);
-    ASSERT_FALSE(result);
-    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
-    EXPECT_EQ(std::string(result.GetError().Message()), refused.message);
-    EXPECT_TRUE(IsEmpty(hull));
-  }
-}
 
 // Every host allocation of creating an instance and computing a hull fails in turn: the failure is
 // an out-of-memory error with empty arrays, and the same instance then computes the full hull.

@@ -52,11 +52,6 @@ Float& Slot(Predicate predicate, Input& input, int slot) {
   return axis == 0 ? point.x : axis == 1 ? point.y : point.z;
 }
 
-Input Swapped(Input input) {
-  std::swap(input[0], input[1]);
-  return input;
-}
-
 // With `exactStages` the slow path alone, with an infinite error scale: every filter stage fails and
 // the exact stage decides.
 Float Evaluate(const PredicateContext& c, Predicate predicate, const Input& p, bool exactStages = false) {
@@ -313,7 +308,9 @@ TEST_P(SignAgreement, MatchesExactReference) {
     zeros += expected == 0;
     ASSERT_EQ(Sign(Evaluate(context, param.predicate, input)), expected) << "input" << text;
     ASSERT_EQ(Sign(Evaluate(context, param.predicate, input, true)), expected) << "exact stages, input" << text;
-    ASSERT_EQ(Sign(Evaluate(context, param.predicate, Swapped(input))), -expected) << "swapped" << text;
+    Input swapped = input;
+    std::swap(swapped[0], swapped[1]);
+    ASSERT_EQ(Sign(Evaluate(context, param.predicate, swapped)), -expected) << "swapped" << text;
     // The raw exact evaluation has no range guard: its products underflow beyond the random families.
     if (param.predicate != Predicate::INSPHERE || param.family >= Family::MIXED_SCALES) continue;
     const Float exact = predicates_internal::insphereexact(context, input[0], input[1], input[2], input[3], input[4]);
