@@ -73,28 +73,6 @@ Float Evaluate(const PredicateContext& c, Predicate predicate, const Input& p, b
 
 // ---- Independent exact reference --------------------------------------------------------------
 
-// Every double is an integer times a power of two. Dividing all coordinates of one input by the
-// smallest such power present turns them into exact integers; the determinants are homogeneous, so
-// their signs do not change.
-std::array<std::array<mpz_class, 3>, 5> IntegerCoordinates(const Input& input, int pointCount) {
-  int lowest = std::numeric_limits<int>::max();
-  for (int i = 0; i < pointCount; ++i) {
-    for (Float v : {input[i].x, input[i].y, input[i].z}) {
-      if (v != 0.0) lowest = std::min(lowest, std::ilogb(v) - 52);
-    }
-  }
-  const auto toInteger = [lowest](Float v) -> mpz_class {
-    if (v == 0.0) return 0;
-    const int exponent = std::ilogb(v) - 52;
-    const mpz_class mantissa(std::scalbn(v, -exponent));  // an integer of at most 53 bits
-    return mantissa << static_cast<unsigned>(exponent - lowest);
-  };
-  std::array<std::array<mpz_class, 3>, 5> points;
-  for (int i = 0; i < pointCount; ++i)
-    points[i] = {toInteger(input[i].x), toInteger(input[i].y), toInteger(input[i].z)};
-  return points;
-}
-
 using Matrix = std::vector<std::vector<mpz_class>>;
 
 // Cofactor expansion along the first row.
@@ -110,15 +88,28 @@ mpz_class Determinant(const Matrix& m) {
 }
 
 // Sign of the defining determinant, with the last point as origin: a row per other point holds its
-// differences, and for incircle and insphere their squared length.
-int ExactSign(Predicate predicate, const Input& input) {
+// differences, and for incircle and insphere their squared length. Every double is an integer times a
+// power of two: dividing all coordinates by the smallest such power present makes them exact
+// integers, and the determinants are homogeneous, so their signs do not change.
+int ExactSign(Predicate predicate, Input input) {
   const int last = PointCount(predicate) - 1;
-  const auto p = IntegerCoordinates(input, last + 1);
+  const int axes = IsPlanar(predicate) ? 2 : 3;
+  int lowest = std::numeric_limits<int>::max();
+  for (int slot = 0; slot < SlotCount(predicate); ++slot) {
+    const Float v = Slot(predicate, input, slot);
+    if (v != 0.0) lowest = std::min(lowest, std::ilogb(v) - 52);
+  }
+  const auto integer = [&](int point, int axis) -> mpz_class {
+    const Float v = Slot(predicate, input, point * axes + axis);
+    if (v == 0.0) return 0;
+    const int exponent = std::ilogb(v) - 52;  // the mantissa below is an integer of at most 53 bits
+    return mpz_class(std::scalbn(v, -exponent)) << static_cast<unsigned>(exponent - lowest);
+  };
   Matrix rows(static_cast<size_t>(last));
   for (int i = 0; i < last; ++i) {
     mpz_class lift = 0;
-    for (int axis = 0; axis < (IsPlanar(predicate) ? 2 : 3); ++axis) {
-      rows[i].push_back(p[i][axis] - p[last][axis]);
+    for (int axis = 0; axis < axes; ++axis) {
+      rows[i].push_back(integer(i, axis) - integer(last, axis));
       lift += rows[i].back() * rows[i].back();
     }
     if (predicate == Predicate::INCIRCLE || predicate == Predicate::INSPHERE) rows[i].push_back(lift);

@@ -105,16 +105,13 @@ TEST(SortOutlines2DTest, ShortPolylinesAreDroppedButKeepTheirNumber) {
     BaseArray<BaseArray<Int>> result;
     ASSERT_TRUE(ref->GetResult(result));
     EXPECT_EQ(ToNesting(result), (Nesting{{0, 2}}));
-    const Result<String> text = ref->ToString(nullptr);
-    ASSERT_TRUE(text);
     EXPECT_EQ(
-        text.Value().View(),
+        ref->ToString(nullptr).Value().View(),
         "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 2.\nPolyline 2. No nested polylines.");
     EXPECT_GT(ref->GetMemorySize(), 10 * static_cast<Int>(sizeof(Vector2d)));
     ref->Reset();
     const Result<void> afterReset = ref->GetResult(result);
-    ASSERT_FALSE(afterReset);
-    EXPECT_TRUE(afterReset.GetError().Is(IllegalStateError));
+    EXPECT_TRUE(!afterReset && afterReset.GetError().Is(IllegalStateError));
   }
 }
 
@@ -131,9 +128,7 @@ TEST(SortOutlines2DTest, InvalidInputIsRefused) {
                            Call{{points, 4}, {counts, 1}, 0}, Call{{points, 4}, {counts, 1}, 5}}) {
     SortOutlines2DRef sorter = std::move(CreateSortOutlines2D(SortOutlines2DExactClass).Value());
     const Result<void> result = sorter->Init(call.points, call.counts, call.minPointsCount);
-    ASSERT_FALSE(result);
-    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
-    EXPECT_TRUE(result.GetError().Message().empty());
+    EXPECT_TRUE(!result && result.GetError().Is(IllegalArgumentError) && result.GetError().Message().empty());
   }
 }
 
