@@ -157,9 +157,8 @@ std::array<Vector, 3> FaceTriangle(const ConvexHullRecord& hull, Int face) {
   return ::testing::AssertionSuccess();
 }
 
-Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull, Float shrink = 0.0,
-                      Float shrinkClamp = 0.0) {
-  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, shrink, shrinkClamp, hull);
+Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull) {
+  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, 0.0, 0.0, hull);
 }
 
 ConvexHullRef NewRef() {
@@ -191,7 +190,7 @@ ConvexHullRecord WithLeftovers() {
 
 struct HullCase {
   const char* name;
-  Points (*make)();
+  Points points;
   Float shrink;
   Float shrinkClamp;
   // The distance the faces must move (negative: nothing remains), and the vertex, edge and face
@@ -200,6 +199,9 @@ struct HullCase {
   Int vertices;
   Int edges;
   Int faces;
+  // Refused input: the error message, and a vertex count claimed beyond the points (0: their number).
+  const char* error;
+  Int claimedCount;
 };
 
 void PrintTo(const HullCase& hullCase, std::ostream* out) { *out << hullCase.name; }
@@ -208,17 +210,27 @@ class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 
 // The hull has the half-edge structure, its vertices come from the input, and every input point
 // lies below every face; a shrunk hull's vertices lie the returned distance below every face of the
-// unshrunk one. Both overloads give the same arrays.
+// unshrunk one. Both overloads give the same arrays. Refused input leaves the arrays empty; the count
+// is checked before any vertex is read, so a claimed count needs no memory behind it.
 TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
   const HullCase& expected = GetParam();
-  const Points points = expected.make();
+  const Points& points = expected.points;
   ConvexHullRef ref = NewRef();
   ConvexHullRecord hull = WithLeftovers();
-  const Result<Float> shrunk = Compute(ref, points, hull, expected.shrink, expected.shrinkClamp);
+  const Int count = expected.claimedCount > 0 ? expected.claimedCount : static_cast<Int>(points.size());
+  const Result<Float> shrunk =
+      ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, hull);
+  if (expected.error != nullptr) {
+    ASSERT_FALSE(shrunk);
+    EXPECT_TRUE(shrunk.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(std::string(shrunk.GetError().Message()), expected.error);
+    EXPECT_TRUE(IsEmpty(hull));
+    return;
+  }
   ASSERT_TRUE(shrunk);
   ConvexHullRecord again = WithLeftovers();
-  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, expected.shrink,
-                                    expected.shrinkClamp, again.vertices, again.edges, again.faces));
+  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, again.vertices,
+                                    again.edges, again.faces));
   EXPECT_TRUE(SameHull(hull, again));
   if (expected.expectedShrink < 0) {
     EXPECT_LT(shrunk.Value(), 0.0);
@@ -245,89 +257,58 @@ TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
       AllBelowEveryFace(original, Points(hull.vertices.begin(), hull.vertices.end()), shrunk.Value(), 2 * tolerance));
 }
 
+Points OnSphere(Int count, UInt seed) {
+  Points points = Uniform(count, seed);
+  for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
+  return points;
+}
+
+Points WithDuplicatedCorners() {
+  Points points = Uniform(500, 7);
+  for (int copy = 0; copy < 3; ++copy)
+    for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
+  return points;
+}
+
+const Points cube = Cube();
+constexpr Float kInfinity = std::numeric_limits<Float>::infinity();
+const Points nanPoints{{0, 0, 0}, {1, 0, 0}, {0, std::numeric_limits<Float>::quiet_NaN(), 0}, {0, 0, 1}};
+
 const HullCase hullCases[] = {
     // No input, and one distinct point, which has neither edges nor faces to move.
-    {"Empty", [] { return Points{}; }, 0.5, 0, 0, 0, 0, 0},
-    {"SinglePoint",
-     [] {
-       return Points(5, Vector{1, 2, 3});
-     },
-     0.5, 0, 0, 1, 0, 0},
-    {"Cube", [] { return Cube(); }, 0, 0, 0, 8, 24, 6},
+    {"Empty", {}, 0.5, 0, 0, 0, 0, 0},
+    {"SinglePoint", Points(5, Vector{1, 2, 3}), 0.5, 0, 0, 1, 0, 0},
+    {"Cube", cube, 0, 0, 0, 8, 24, 6},
     // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
-    {"CubeWithBoundaryPoints", [] { return Lattice(1, [](int, int, int) { return true; }); }, 0, 0, 0, 8, 24, 6},
-    {"Tetrahedron",
-     [] {
-       return Points{{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}};
-     },
-     0, 0, 0, 4, 12, 4},
-    {"Uniform", [] { return Uniform(SanitizerScaled(20000, 3000), 1); }, 0, 0, 0, -1, -1, -1},
-    {"OnSphere",
-     [] {
-       Points points = Uniform(SanitizerScaled(3000, 600), 2);
-       for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
-       return points;
-     },
-     0, 0, 0, -1, -1, -1},
+    {"CubeWithBoundaryPoints", Lattice(1, [](int, int, int) { return true; }), 0, 0, 0, 8, 24, 6},
+    {"Tetrahedron", {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}}, 0, 0, 0, 4, 12, 4},
+    {"Uniform", Uniform(SanitizerScaled(20000, 3000), 1), 0, 0, 0, -1, -1, -1},
+    {"OnSphere", OnSphere(SanitizerScaled(3000, 600), 2), 0, 0, 0, -1, -1, -1},
     // Exactly cospherical, with many coplanar quadruples.
-    {"SphereLattice", [] { return Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }); }, 0,
-     0, 0, -1, -1, -1},
+    {"SphereLattice", Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }), 0, 0, 0, -1, -1,
+     -1},
     // A flat square, seen from both sides. Snapping keeps an axis-aligned plane flat; an oblique one
     // may become a thin solid. Then a segment, seen from both sides.
-    {"CoplanarAxisAligned", [] { return Lattice(3, [](int, int, int z) { return z == 1; }); }, 0, 0, 0, 4, 8, 2},
-    {"CoplanarOblique", [] { return Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }); }, 0, 0, 0, -1, -1,
-     -1},
-    {"Collinear", [] { return Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }); }, 0, 0, 0, 2, 2,
-     1},
-    {"DuplicatedCorners",
-     [] {
-       Points points = Uniform(500, 7);
-       for (int copy = 0; copy < 3; ++copy)
-         for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
-       return points;
-     },
-     0, 0, 0, 8, 24, 6},
-    {"FarFromOrigin",
-     [] {
-       return Uniform(2000, 3, {-1000, 2000, 50000});
-     },
-     0, 0, 0, -1, -1, -1},
-    {"CubeShrunk", [] { return Cube(); }, 0.1, 0, 0.1, 8, 24, 6},
+    {"CoplanarAxisAligned", Lattice(3, [](int, int, int z) { return z == 1; }), 0, 0, 0, 4, 8, 2},
+    {"CoplanarOblique", Lattice(3, [](int x, int y, int z) { return z == x + y - 1; }), 0, 0, 0, -1, -1, -1},
+    {"Collinear", Lattice(5, [](int x, int y, int z) { return y == -2 * x && z == x; }), 0, 0, 0, 2, 2, 1},
+    {"DuplicatedCorners", WithDuplicatedCorners(), 0, 0, 0, 8, 24, 6},
+    {"FarFromOrigin", Uniform(2000, 3, {-1000, 2000, 50000}), 0, 0, 0, -1, -1, -1},
+    {"CubeShrunk", cube, 0.1, 0, 0.1, 8, 24, 6},
     // The cube's inner radius is 0.5: a clamp of 0.5 allows 0.25, one of 0.9 does not limit 0.2.
-    {"CubeShrunkClamped", [] { return Cube(); }, 0.6, 0.5, 0.25, 8, 24, 6},
-    {"CubeShrunkBelowClamp", [] { return Cube(); }, 0.2, 0.9, 0.2, 8, 24, 6},
-    {"CubeShrunkAway", [] { return Cube(); }, 0.6, 0, -1, 0, 0, 0},
-    {"UniformShrunk", [] { return Uniform(SanitizerScaled(5000, 1000), 4); }, 1.5, 0, 1.5, -1, -1, -1},
-    {"UniformShrunkAway", [] { return Uniform(SanitizerScaled(5000, 1000), 5); }, 12.0, 0, -1, 0, 0, 0},
+    {"CubeShrunkClamped", cube, 0.6, 0.5, 0.25, 8, 24, 6},
+    {"CubeShrunkBelowClamp", cube, 0.2, 0.9, 0.2, 8, 24, 6},
+    {"CubeShrunkAway", cube, 0.6, 0, -1, 0, 0, 0},
+    {"UniformShrunk", Uniform(SanitizerScaled(5000, 1000), 4), 1.5, 0, 1.5, -1, -1, -1},
+    {"UniformShrunkAway", Uniform(SanitizerScaled(5000, 1000), 5), 12.0, 0, -1, 0, 0, 0},
+    {"NaN", nanPoints, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 2 is not finite."},
+    {"Infinite", {{-kInfinity, 0, 0}, {1, 0, 0}}, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 0 is not finite."},
+    {"TooManyVertices", nanPoints, 0, 0, 0, 0, 0, 0,
+     "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647.", Int{INT_MAX} + 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ConvexHullTest, ::testing::ValuesIn(hullCases),
                          [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
-
-// Refused input leaves the arrays empty. The count is checked before any vertex is read, so that
-// view needs no memory behind it.
-TEST(ConvexHullEdgeCaseTest, NonFiniteAndTooManyVerticesAreRefused) {
-  const Float nan = std::numeric_limits<Float>::quiet_NaN();
-  const Points nanPoint{{0, 0, 0}, {1, 0, 0}, {0, nan, 0}, {0, 0, 1}};
-  const Points infinitePoint{{-std::numeric_limits<Float>::infinity(), 0, 0}, {1, 0, 0}};
-  const struct {
-    Block<const Vector> vertices;
-    const char* message;
-  } cases[] = {
-      {{nanPoint.data(), 4}, "ComputeConvexHull: Vertex 2 is not finite."},
-      {{infinitePoint.data(), 2}, "ComputeConvexHull: Vertex 0 is not finite."},
-      {{nanPoint.data(), Int{INT_MAX} + 1}, "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647."},
-  };
-  ConvexHullRef ref = NewRef();
-  for (const auto& refused : cases) {
-    ConvexHullRecord hull = WithLeftovers();
-    const Result<Float> result = ref.ComputeConvexHull(refused.vertices, 0.0, 0.0, hull);
-    ASSERT_FALSE(result);
-    EXPECT_TRUE(result.GetError().Is(IllegalArgumentError));
-    EXPECT_EQ(std::string(result.GetError().Message()), refused.message);
-    EXPECT_TRUE(IsEmpty(hull));
-  }
-}
 
 }  // namespace
 }  // namespace zemox
