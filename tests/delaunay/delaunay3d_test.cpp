@@ -262,9 +262,7 @@ TEST_P(Delaunay3DSplitTest, SplitAddsTheExpectedTetrahedra) {
   ASSERT_NE(inner, -1);
   const Tetrahedron tet = ref.GetTetrahedrons()[inner];
   const Block<const Vector> points = ref.GetPoints();
-  const Vector& a = points[tet.v[0]];
-  const Vector& b = points[tet.v[1]];
-  const Vector& c = points[tet.v[2]];
+  const Vector a = points[tet.v[0]], b = points[tet.v[1]], c = points[tet.v[2]];
   const Vector added = onEdge ? (a + b) * 0.5 : (a + b + c * 2.0) * 0.25;
   ASSERT_EQ(ExactOrient3d(a, b, c, added), 0);
   Int32 found = -1, onFace1 = -1, onFace2 = -1;
@@ -364,13 +362,14 @@ INSTANTIATE_TEST_SUITE_P(Batches, Delaunay3DGrowthTest, ::testing::ValuesIn(grow
                          [](const ::testing::TestParamInfo<GrowthCase>& info) { return std::string(info.param.name); });
 
 enum class Call { Init, AddPoints, AddPoint };
+const char* const callNames[] = {"Init", "AddPointsIntoTetrahedralization", "AddPointIntoTetrahedralization"};
 
 struct RangeCase {
   const char* name;
   Call call;
   Box3D workSpace;
   Points points;
-  // Empty when the input is accepted.
+  // After the call's name; empty when the input is accepted.
   const char* message;
 };
 
@@ -396,7 +395,7 @@ TEST_P(Delaunay3DRangeTest, InputOutsideTheExactRangeIsRefused) {
   }
   ASSERT_FALSE(outcome);
   EXPECT_TRUE(outcome.GetError().Is(IllegalArgumentError));
-  EXPECT_EQ(Message(outcome.GetError()), param.message);
+  EXPECT_EQ(Message(outcome.GetError()), std::string(callNames[static_cast<int>(param.call)]) + ": " + param.message);
   EXPECT_TRUE(SameResult(ref, copy.Value()));
 }
 
@@ -412,29 +411,17 @@ Points CubeCloud(Float halfWidth) {
 
 constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
 constexpr Float infinity = std::numeric_limits<Float>::infinity();
-#define BEYOND_RANGE                                                                                          \
-  ": The enclosing tetrahedron would reach beyond 1.5692754338466702e+57, the coordinate range in which the " \
-  "predicates are exact."
+constexpr const char* beyondRange =
+    "The enclosing tetrahedron would reach beyond 1.5692754338466702e+57, the coordinate range in which the "
+    "predicates are exact.";
 
 const RangeCase rangeCases[] = {
-    {"NaN",
-     Call::AddPoints,
-     {},
-     {{0, 0, 0}, {1, nan, 0}},
-     "AddPointsIntoTetrahedralization: Point 1 has a non-finite coordinate."},
-    {"InfiniteWorkSpace",
-     Call::Init,
-     {{0, 0, 0}, {infinity, 1, 1}},
-     {},
-     "Init: The work space has a non-finite coordinate."},
-    {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, "Init" BEYOND_RANGE},
-    {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, "AddPointIntoTetrahedralization" BEYOND_RANGE},
-    {"SpreadOf1e150",
-     Call::AddPoints,
-     {},
-     Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}),
-     "AddPointsIntoTetrahedralization" BEYOND_RANGE},
-    {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), "AddPointsIntoTetrahedralization" BEYOND_RANGE},
+    {"NaN", Call::AddPoints, {}, {{0, 0, 0}, {1, nan, 0}}, "Point 1 has a non-finite coordinate."},
+    {"InfiniteWorkSpace", Call::Init, {{0, 0, 0}, {infinity, 1, 1}}, {}, "The work space has a non-finite coordinate."},
+    {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, beyondRange},
+    {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, beyondRange},
+    {"SpreadOf1e150", Call::AddPoints, {}, Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}), beyondRange},
+    {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), beyondRange},
     {"CubeInsideTheRange", Call::AddPoints, {}, CubeCloud(0x1p187), ""},
     {"WorkSpaceInsideTheRange", Call::Init, Cube(-0x1p187, 0x1p187), CubeCloud(0x1p186), ""},
 };

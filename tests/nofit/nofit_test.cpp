@@ -343,10 +343,8 @@ TEST_P(SlidingNoFitTouchTest, VerticesTouchAndTheInsideOverlaps) {
   const Loop noFit = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), true));
   ASSERT_GE(noFit.size(), 3u);
   EXPECT_EQ(NotTouching(c.a, c.b, noFit), "");
-  for (size_t i = 0; i < noFit.size() && c.exactContacts; ++i) {
-    const Loop placed = Moved(c.b, noFit[i]);
-    EXPECT_TRUE(ExactPredicates2DImpl::OutlinesIntersectionTest(View(c.a), View(placed)).Value()) << i;
-  }
+  for (size_t i = 0; i < noFit.size() && c.exactContacts; ++i)
+    EXPECT_TRUE(ExactPredicates2DImpl::OutlinesIntersectionTest(View(c.a), View(Moved(c.b, noFit[i]))).Value()) << i;
   EXPECT_EQ(FirstEdgeWithoutOverlapInside(c.a, c.b, noFit), -1) << Print(noFit);
   // A's origin around B is the point reflection, and the answer does not change from call to call.
   const Loop reflected = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), false));

@@ -132,7 +132,7 @@ std::vector<SweepCase> SweepCases() {
   cases.insert(cases.end(), {{"TwoTriangles", {{{0, 0}, {3, 0}, {0, 3}}, {{1, 1}, {3, 1}, {1, 3}}}, {}},
                              {"BowTie", {{{0, 0}, {2, 2}, {2, 0}, {0, 2}}}, {}},
                              {"Convex", {{{0, 0}, {4, 0}, {5, 3}, {2, 5}, {-1, 3}}}, {}},
-                             // Consecutive segments share a vertex, which is not a crossing, even where they fold back.
+                             // Consecutive segments share a vertex, which is no crossing even where they fold back.
                              {"FoldedBack", {{{0, 0}, {4, 0}, {1, 0.001}, {0, 3}}}, {}},
                              {"VertexOnOtherSegment",
                               {{{0, 0}, {4, 0}, {2, 4}}, {{2, -2}, {2, 0}, {2, 2}, {6, 2}, {6, -2}}},

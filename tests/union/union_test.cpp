@@ -222,7 +222,9 @@ class UnionPackingTest : public testing::TestWithParam<const char*> {};
 TEST_P(UnionPackingTest, EdgeToEdgeAndVertexToVertexGiveTheExactOutline) {
   const std::string path = std::string(ZEMOX_NESTING_DATA) + "/" + GetParam();
   if (!std::ifstream(path)) GTEST_SKIP() << "no nesting data at " << path;
-  for (const Loop& raw : ReadNestingInstance(path).pieces) {
+  const std::vector<Loop> pieces = ReadNestingInstance(path).pieces;
+  ASSERT_FALSE(pieces.empty());
+  for (const Loop& raw : pieces) {
     const Loop piece = Prepared(raw);
     const Float tolerance = 1e-7 * -SignedArea(View(piece));
     for (size_t i = 0; i < piece.size(); ++i) {

@@ -160,7 +160,9 @@ class Voronoi3DInputTest : public testing::TestWithParam<InputCase> {};
 TEST_P(Voronoi3DInputTest, CellsAreClosedAndMatchABruteForceComputation) {
   const InputCase& param = GetParam();
   Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
-  ASSERT_TRUE(voronoi.Init({{0, 0, 0}, {100, 100, 100}}));
+  // Later batches get a fixed work space, so that they leave the enclosing corners in place; a single
+  // batch sizes them from its own extent, which is zero on some axes for flat input.
+  ASSERT_TRUE(voronoi.Init(param.batches.size() > 1 ? Box3D{{0, 0, 0}, {100, 100, 100}} : Box3D{}));
   Points points;
   // The cells come from a point-to-tetrahedron table rebuilt from the tetrahedra: points of an
   // earlier batch, which the later insertions need not touch, still get their cells.
@@ -241,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                         0,
                         0,
                         true},
-                    InputCase{"CosphericalLattice", {Lattice()}, 0, 0, true}, InputCase{"NoPoints", {{}}, 0, 0, false},
+                    InputCase{"CosphericalLattice", {Lattice()}, 0, 0, false}, InputCase{"NoPoints", {{}}, 0, 0, false},
                     InputCase{"OnePoint", {{{1, 2, 3}}}, 0, 0, false},
                     InputCase{"FourPoints", {{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}}}, 0, 0, false},
                     InputCase{"Duplicates", {{{0, 0, 0}, {10, 0, 0}, {0, 0, 0}, {0, 10, 0}, {0, 0, 10}}}, 1, 0, false},
