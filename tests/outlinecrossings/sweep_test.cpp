@@ -113,8 +113,8 @@ TEST_P(SweepTest, ReportsEachCrossingOnceInOrder) {
   SweepResult again;
   ASSERT_TRUE(Sweep(c.outlines, again));
   ASSERT_EQ(again.points.GetCount(), result.points.GetCount());
-  EXPECT_EQ(std::memcmp(again.points.GetFirst(), result.points.GetFirst(), sizeof(Vector2d) * result.points.GetCount()),
-            0);
+  EXPECT_TRUE(result.points.IsEmpty() || std::memcmp(again.points.GetFirst(), result.points.GetFirst(),
+                                                     sizeof(Vector2d) * result.points.GetCount()) == 0);
 }
 
 // Random self-crossing outlines, alone and several at once, then fixed shapes. The degenerate ones are
