@@ -142,7 +142,7 @@ bool SameResult(const Delaunay3DRef& a, const Delaunay3DRef& b) {
 std::string Message(const Error& error) { return std::string(error.Message()); }
 
 struct InputCase {
-  const char* name;
+  std::string name;
   Points points;
   // Which degenerate paths the input must take.
   bool needsFaceSplits;
@@ -152,11 +152,13 @@ struct InputCase {
 
 class Delaunay3DInputTest : public ::testing::TestWithParam<InputCase> {};
 
-TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralization) {
+// A valid tetrahedralisation whose walks locate the centroid of a tetrahedron in it, a vertex in a
+// tetrahedron that has it, and a far point outside every tetrahedron.
+TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralizationThatLocatesPoints) {
   const Points& points = GetParam().points;
   Result<Delaunay3DRef> result = Tetrahedralize(points);
   ASSERT_TRUE(result) << Message(result.GetError());
-  const Delaunay3DRef& ref = result.Value();
+  Delaunay3DRef& ref = result.Value();
   EXPECT_EQ(ref.GetPointCount(), static_cast<Int>(points.size()) + 4);
   EXPECT_TRUE(Valid(ref));
   const Delaunay3DStatistics& statistics = Impl(ref).GetStatistics();
@@ -167,65 +169,71 @@ TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralization) {
   const Tetrahedron* storage = ref.GetTetrahedrons().GetFirst();
   EXPECT_LE(malloc_usable_size(const_cast<Tetrahedron*>(storage)),
             ref.GetTetrahedronCount() * sizeof(Tetrahedron) + 4096);
+
+  const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
+  Int32 found = -1, onFace1 = -1, onFace2 = -1, walked = -1;
+  for (Int32 i = 0; i < tets.GetCount(); i += 7) {
+    const Vector centroid = (ref.GetPoints()[tets[i].v[0]] + ref.GetPoints()[tets[i].v[1]] +
+                             ref.GetPoints()[tets[i].v[2]] + ref.GetPoints()[tets[i].v[3]]) *
+                            0.25;
+    EXPECT_TRUE(ref.FindTetIndexContainingPoint(centroid, found, onFace1, onFace2).Value() && found == i) << i;
+    EXPECT_TRUE(ref.FindTetContainingPoint(centroid, walked).Value() && walked == i) << i;
+    EXPECT_EQ(onFace1, -1);
+  }
+  const Int32 vertex = std::max({tets[0].v[0], tets[0].v[1], tets[0].v[2], tets[0].v[3]});
+  EXPECT_FALSE(ref.FindTetIndexContainingPoint(ref.GetPoints()[vertex], found, onFace1, onFace2).Value());
+  EXPECT_TRUE(tets[found].HasVertex(vertex));
+  EXPECT_FALSE(ref.FindTetIndexContainingPoint(Vector{1e9, 1e9, 1e9}, found, onFace1, onFace2).Value());
+  // The simpler walk stops on the outer face it cannot cross and reports that tetrahedron.
+  EXPECT_TRUE(ref.FindTetContainingPoint(Vector{1e9, 1e9, 1e9}, walked).Value());
+  EXPECT_NE(tets[walked].GetNeighborSlot(-1), -1);
 }
 
-const InputCase inputCases[] = {
-    {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1), false, false, false},
-    {"UniformSmall", Uniform(150, 2), false, false, false},
-    {"Clustered", Clustered(SanitizerScaled(20000, 2000), 3), false, false, false},
-    {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425)), false, false, false},
-    {"SphereRandom", Sphere(SanitizerScaled(5000, 800), 4, 1.0, {}), false, false, false},
-    {"Grid5", Grid(5), false, false, true},
-    {"Grid30", Grid(SanitizerScaled(30, 10)), false, false, true},
-    {"GridFractionalStep", Grid(SanitizerScaled(15, 8), 0.1), false, false, false},
-    {"Planes", Planes(SanitizerScaled(4000, 600), 5), true, true, true},
-    {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6), false, false, false},
-    {"CloudAtMinus1000", Uniform(SanitizerScaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000}), false, false, false},
-    {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0}), false, false, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Inputs, Delaunay3DInputTest, ::testing::ValuesIn(inputCases),
-                         [](const ::testing::TestParamInfo<InputCase>& info) { return std::string(info.param.name); });
-
-// Nearly cospherical points leave many in-sphere tests to the exact stages. Centred in every octant
-// at several distances from the origin, they check that the static filter, which trusts a rounded
-// determinant above its bound, bounds the error for negative and mixed-sign coordinates too.
-class Delaunay3DOctantTest : public ::testing::TestWithParam<std::tuple<int, Float>> {};
-
-TEST_P(Delaunay3DOctantTest, NearlyCosphericalSetIsDelaunay) {
-  const auto [octant, distance] = GetParam();
-  auto axis = [&](int bit) { return (octant & bit) != 0 ? -distance : distance; };
-  const Points points = Sphere(SanitizerScaled(1000, 300), 40 + octant, 0.5, {axis(1), axis(2), axis(4) * 0.7});
-  Result<Delaunay3DRef> result = Tetrahedralize(points);
-  ASSERT_TRUE(result) << Message(result.GetError());
-  EXPECT_TRUE(Valid(result.Value()));
+std::vector<InputCase> InputCases() {
+  std::vector<InputCase> cases = {
+      {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1), false, false, false},
+      {"UniformSmall", Uniform(150, 2), false, false, false},
+      {"Clustered", Clustered(SanitizerScaled(20000, 2000), 3), false, false, false},
+      {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425)), false, false, false},
+      {"SphereRandom", Sphere(SanitizerScaled(5000, 800), 4, 1.0, {}), false, false, false},
+      {"Grid5", Grid(5), false, false, true},
+      {"Grid30", Grid(SanitizerScaled(30, 10)), false, false, true},
+      {"GridFractionalStep", Grid(SanitizerScaled(15, 8), 0.1), false, false, false},
+      {"Planes", Planes(SanitizerScaled(4000, 600), 5), true, true, true},
+      {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6), false, false, false},
+      {"CloudAtMinus1000", Uniform(SanitizerScaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000}), false, false, false},
+      {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0}), false, false, true},
+      // Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
+      // determinant of one face has the wrong sign.
+      {"RoundedInSphereSign",
+       {{-0x1.a6f23300e7f8p+1, -0x1.787a2a653a5e8p+1, -0x1.b239c019b7cf2p+1},
+        {-0x1.64c42120d74e2p+1, -0x1.b52f3278cbb19p+1, -0x1.69122bfc75e52p+1},
+        {-0x1.91b4461542d45p+1, -0x1.49b189a4d02fcp+1, -0x1.9cde3abf1570dp+1},
+        {-0x1.618c13b44a64dp+1, -0x1.7316b3daf0c3fp+1, -0x1.b6ca310858343p+1},
+        {-0x1.5518d3bfc77e8p+1, -0x1.78ecbeff7e96dp+1, -0x1.510a27fa24d99p+1}},
+       false,
+       false,
+       false},
+      // Without a work space the lone point still gets an enclosing tetrahedron of positive size, so it
+      // is no corner: it splits that tetrahedron.
+      {"OnePoint", {{2, 3, 4}}, false, false, false},
+  };
+  // Nearly cospherical points leave many in-sphere tests to the exact stages. Centred in every octant
+  // at several distances from the origin, they check that the static filter, which trusts a rounded
+  // determinant above its bound, bounds the error for negative and mixed-sign coordinates too.
+  for (int octant = 0; octant < 8; ++octant)
+    for (const Float distance : {3.0, 6.0}) {
+      auto axis = [&](int bit) { return (octant & bit) != 0 ? -distance : distance; };
+      cases.push_back(
+          {"NearlyCosphericalInOctant" + std::to_string(octant) + "At" + std::to_string(static_cast<int>(distance)),
+           Sphere(SanitizerScaled(1000, 300), 40 + octant, 0.5, {axis(1), axis(2), axis(4) * 0.7}), false, false,
+           false});
+    }
+  return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Octants, Delaunay3DOctantTest,
-                         ::testing::Combine(::testing::Range(0, 8), ::testing::Values(3.0, 6.0)));
-
-// Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
-// determinant of one face has the wrong sign.
-TEST(Delaunay3DTest, RoundedInSphereSignIsVerified) {
-  const Points points = {{-0x1.a6f23300e7f8p+1, -0x1.787a2a653a5e8p+1, -0x1.b239c019b7cf2p+1},
-                         {-0x1.64c42120d74e2p+1, -0x1.b52f3278cbb19p+1, -0x1.69122bfc75e52p+1},
-                         {-0x1.91b4461542d45p+1, -0x1.49b189a4d02fcp+1, -0x1.9cde3abf1570dp+1},
-                         {-0x1.618c13b44a64dp+1, -0x1.7316b3daf0c3fp+1, -0x1.b6ca310858343p+1},
-                         {-0x1.5518d3bfc77e8p+1, -0x1.78ecbeff7e96dp+1, -0x1.510a27fa24d99p+1}};
-  Result<Delaunay3DRef> result = Tetrahedralize(points);
-  ASSERT_TRUE(result);
-  EXPECT_TRUE(Valid(result.Value()));
-}
-
-// Without a work space the lone point still gets an enclosing tetrahedron of positive size, so it
-// is no corner: it splits that tetrahedron into four.
-TEST(Delaunay3DTest, OnePointSplitsTheEnclosingTetrahedronInFour) {
-  Result<Delaunay3DRef> result = Tetrahedralize({{2, 3, 4}});
-  ASSERT_TRUE(result);
-  EXPECT_EQ(result.Value().GetTetrahedronCount(), 4);
-  for (const Tetrahedron& tet : result.Value().GetTetrahedrons()) EXPECT_TRUE(tet.HasVertex(4));
-  EXPECT_TRUE(Valid(result.Value()));
-}
+INSTANTIATE_TEST_SUITE_P(Inputs, Delaunay3DInputTest, ::testing::ValuesIn(InputCases()),
+                         [](const ::testing::TestParamInfo<InputCase>& info) { return info.param.name; });
 
 // An inner tetrahedron (all vertices input points).
 Int32 InnerTetrahedron(const Delaunay3DRef& ref) {
@@ -254,9 +262,7 @@ TEST_P(Delaunay3DSplitTest, SplitAddsTheExpectedTetrahedra) {
   ASSERT_NE(inner, -1);
   const Tetrahedron tet = ref.GetTetrahedrons()[inner];
   const Block<const Vector> points = ref.GetPoints();
-  const Vector& a = points[tet.v[0]];
-  const Vector& b = points[tet.v[1]];
-  const Vector& c = points[tet.v[2]];
+  const Vector a = points[tet.v[0]], b = points[tet.v[1]], c = points[tet.v[2]];
   const Vector added = onEdge ? (a + b) * 0.5 : (a + b + c * 2.0) * 0.25;
   ASSERT_EQ(ExactOrient3d(a, b, c, added), 0);
   Int32 found = -1, onFace1 = -1, onFace2 = -1;
@@ -282,7 +288,6 @@ TEST_P(Delaunay3DSplitTest, SplitAddsTheExpectedTetrahedra) {
 INSTANTIATE_TEST_SUITE_P(Splits, Delaunay3DSplitTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Edge" : "Face"; });
 
-// Batches, each added (one point by the single add) and followed by a calculation.
 struct GrowthCase {
   const char* name;
   Box3D workSpace;
@@ -294,18 +299,31 @@ struct GrowthCase {
 
 class Delaunay3DGrowthTest : public ::testing::TestWithParam<GrowthCase> {};
 
+// One point by the single add, more by the batch add, then a calculation.
+Result<void> AddBatch(Delaunay3DRef& ref, const Points& batch) {
+  ZEMOX_TRY(batch.size() == 1 ? ref.AddPointIntoTetrahedralization(batch[0])
+                              : ref.AddPointsIntoTetrahedralization(View(batch)));
+  return ref.CalculateDelaunayTetrahedralization();
+}
+
 TEST_P(Delaunay3DGrowthTest, LaterBatchesKeepTheTetrahedralizationValid) {
   Result<Delaunay3DRef> result = Delaunay3DRef::Create();
-  ASSERT_TRUE(result);
+  Result<Delaunay3DRef> copy = Delaunay3DRef::Create();
+  ASSERT_TRUE(result && copy);
   Delaunay3DRef& ref = result.Value();
   ASSERT_TRUE(ref.Init(GetParam().workSpace));
+  const std::vector<Points>& batches = GetParam().batches;
   Points all;
-  for (const Points& batch : GetParam().batches) {
-    ASSERT_TRUE(batch.size() == 1 ? ref.AddPointIntoTetrahedralization(batch[0])
-                                  : ref.AddPointsIntoTetrahedralization(View(batch)));
-    ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
+  for (const Points& batch : batches) {
+    // A copy taken before the last batch is equal, then carries on by itself to the same result.
+    if (&batch == &batches.back()) {
+      ASSERT_TRUE(copy.Value().CopyFrom(ref) && SameResult(copy.Value(), ref));
+    }
+    ASSERT_TRUE(AddBatch(ref, batch));
     all.insert(all.end(), batch.begin(), batch.end());
   }
+  ASSERT_TRUE(AddBatch(copy.Value(), batches.back()));
+  EXPECT_TRUE(SameResult(copy.Value(), ref));
   EXPECT_TRUE(Valid(ref, !GetParam().movesCorners));
   if (!GetParam().movesCorners) return;
   Result<Delaunay3DRef> fresh = Tetrahedralize(all, GetParam().workSpace);
@@ -345,13 +363,14 @@ INSTANTIATE_TEST_SUITE_P(Batches, Delaunay3DGrowthTest, ::testing::ValuesIn(grow
                          [](const ::testing::TestParamInfo<GrowthCase>& info) { return std::string(info.param.name); });
 
 enum class Call { Init, AddPoints, AddPoint };
+const char* const callNames[] = {"Init", "AddPointsIntoTetrahedralization", "AddPointIntoTetrahedralization"};
 
 struct RangeCase {
   const char* name;
   Call call;
   Box3D workSpace;
   Points points;
-  // Empty when the input is accepted.
+  // After the call's name; empty when the input is accepted.
   const char* message;
 };
 
@@ -377,7 +396,7 @@ TEST_P(Delaunay3DRangeTest, InputOutsideTheExactRangeIsRefused) {
   }
   ASSERT_FALSE(outcome);
   EXPECT_TRUE(outcome.GetError().Is(IllegalArgumentError));
-  EXPECT_EQ(Message(outcome.GetError()), param.message);
+  EXPECT_EQ(Message(outcome.GetError()), std::string(callNames[static_cast<int>(param.call)]) + ": " + param.message);
   EXPECT_TRUE(SameResult(ref, copy.Value()));
 }
 
@@ -393,57 +412,23 @@ Points CubeCloud(Float halfWidth) {
 
 constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
 constexpr Float infinity = std::numeric_limits<Float>::infinity();
-#define BEYOND_RANGE                                                                                          \
-  ": The enclosing tetrahedron would reach beyond 1.5692754338466702e+57, the coordinate range in which the " \
-  "predicates are exact."
+constexpr const char* beyondRange =
+    "The enclosing tetrahedron would reach beyond 1.5692754338466702e+57, the coordinate range in which the "
+    "predicates are exact.";
 
 const RangeCase rangeCases[] = {
-    {"NaN",
-     Call::AddPoints,
-     {},
-     {{0, 0, 0}, {1, nan, 0}},
-     "AddPointsIntoTetrahedralization: Point 1 has a non-finite coordinate."},
-    {"InfiniteWorkSpace",
-     Call::Init,
-     {{0, 0, 0}, {infinity, 1, 1}},
-     {},
-     "Init: The work space has a non-finite coordinate."},
-    {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, "Init" BEYOND_RANGE},
-    {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, "AddPointIntoTetrahedralization" BEYOND_RANGE},
-    {"SpreadOf1e150",
-     Call::AddPoints,
-     {},
-     Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}),
-     "AddPointsIntoTetrahedralization" BEYOND_RANGE},
-    {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), "AddPointsIntoTetrahedralization" BEYOND_RANGE},
+    {"NaN", Call::AddPoints, {}, {{0, 0, 0}, {1, nan, 0}}, "Point 1 has a non-finite coordinate."},
+    {"InfiniteWorkSpace", Call::Init, {{0, 0, 0}, {infinity, 1, 1}}, {}, "The work space has a non-finite coordinate."},
+    {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, beyondRange},
+    {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, beyondRange},
+    {"SpreadOf1e150", Call::AddPoints, {}, Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}), beyondRange},
+    {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), beyondRange},
     {"CubeInsideTheRange", Call::AddPoints, {}, CubeCloud(0x1p187), ""},
     {"WorkSpaceInsideTheRange", Call::Init, Cube(-0x1p187, 0x1p187), CubeCloud(0x1p186), ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Inputs, Delaunay3DRangeTest, ::testing::ValuesIn(rangeCases),
                          [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
-
-TEST(Delaunay3DTest, LocatesCentroidsVerticesAndFarPoints) {
-  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(SanitizerScaled(2000, 300), 19));
-  ASSERT_TRUE(result);
-  Delaunay3DRef& ref = result.Value();
-  const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
-  const Block<const Vector> points = ref.GetPoints();
-  Int32 found = -1, onFace1 = -1, onFace2 = -1, walked = -1;
-  for (Int32 i = 0; i < tets.GetCount(); i += 7) {
-    const Tetrahedron& tet = tets[i];
-    const Vector centroid = (points[tet.v[0]] + points[tet.v[1]] + points[tet.v[2]] + points[tet.v[3]]) * 0.25;
-    EXPECT_TRUE(ref.FindTetIndexContainingPoint(centroid, found, onFace1, onFace2).Value() && found == i) << i;
-    EXPECT_TRUE(ref.FindTetContainingPoint(centroid, walked).Value() && walked == i) << i;
-  }
-  EXPECT_EQ(onFace1, -1);
-  EXPECT_FALSE(ref.FindTetIndexContainingPoint(points[10], found, onFace1, onFace2).Value());
-  EXPECT_TRUE(tets[found].HasVertex(10));
-  EXPECT_FALSE(ref.FindTetIndexContainingPoint(Vector{1e9, 1e9, 1e9}, found, onFace1, onFace2).Value());
-  // The simpler walk stops on the outer face it cannot cross and reports that tetrahedron.
-  EXPECT_TRUE(ref.FindTetContainingPoint(Vector{1e9, 1e9, 1e9}, walked).Value());
-  EXPECT_NE(tets[walked].GetNeighborSlot(-1), -1);
-}
 
 TEST(Delaunay3DTest, CallsInTheWrongStateFailWithoutHarm) {
   Result<Delaunay3DRef> created = Delaunay3DRef::Create();
@@ -541,21 +526,6 @@ TEST(Delaunay3DTest, AllocationFailuresAreReportedAndTheRunResumes) {
     EXPECT_TRUE(Valid(ref)) << k;
   }
   EXPECT_GT(failures, 6);
-}
-
-TEST(Delaunay3DTest, CopyIsEqualAndIndependent) {
-  Result<Delaunay3DRef> source = Tetrahedralize(Uniform(SanitizerScaled(2000, 300), 25));
-  Result<Delaunay3DRef> copy = Delaunay3DRef::Create();
-  ASSERT_TRUE(source && copy);
-  ASSERT_TRUE(copy.Value().CopyFrom(source.Value()));
-  EXPECT_TRUE(SameResult(copy.Value(), source.Value()));
-  const Points more = Uniform(200, 26, 0.5);
-  ASSERT_TRUE(source.Value().AddPointsIntoTetrahedralization(View(more)));
-  ASSERT_TRUE(source.Value().CalculateDelaunayTetrahedralization());
-  // The copy carries on by itself and reaches the same result as the source.
-  ASSERT_TRUE(copy.Value().AddPointsIntoTetrahedralization(View(more)));
-  ASSERT_TRUE(copy.Value().CalculateDelaunayTetrahedralization());
-  EXPECT_TRUE(SameResult(copy.Value(), source.Value()));
 }
 
 // Each instance has its own predicate context, so two tetrahedralisations with very different

@@ -58,20 +58,27 @@ double LiftedPermanent(const double rows[4][4]) {
   return result;
 }
 
+// The rows p - origin of the points, with |p - origin|^2 as a fourth column when there is one: rounded
+// in double, exact in mpq_class.
+template <typename T, int columns>
+void DifferenceRows(const Vector* const* p, int count, const Vector& origin, T rows[][columns]) {
+  for (int i = 0; i < count; ++i) {
+    const T x = T(p[i]->x) - origin.x, y = T(p[i]->y) - origin.y, z = T(p[i]->z) - origin.z;
+    rows[i][0] = x, rows[i][1] = y, rows[i][2] = z;
+    if constexpr (columns == 4) rows[i][3] = x * x + y * y + z * z;
+  }
+}
+
 }  // namespace
 
 int ExactOrient3d(const Vector& a, const Vector& b, const Vector& c, const Vector& d) {
   const Vector* p[3] = {&a, &b, &c};
   double m[3][3];
-  for (int i = 0; i < 3; ++i) m[i][0] = p[i]->x - d.x, m[i][1] = p[i]->y - d.y, m[i][2] = p[i]->z - d.z;
+  DifferenceRows(p, 3, d, m);
   const double det = Det3(m);
   if (std::fabs(det) > 1e-12 * AbsDet3(m)) return Sign(det);
   mpq_class q[3][3];
-  for (int i = 0; i < 3; ++i) {
-    q[i][0] = mpq_class(p[i]->x) - d.x;
-    q[i][1] = mpq_class(p[i]->y) - d.y;
-    q[i][2] = mpq_class(p[i]->z) - d.z;
-  }
+  DifferenceRows(p, 3, d, q);
   return Sign(Det3(q));
 }
 
@@ -80,19 +87,11 @@ int ExactOrient3d(const Vector& a, const Vector& b, const Vector& c, const Vecto
 int ExactInsphere(const Vector& a, const Vector& b, const Vector& c, const Vector& d, const Vector& e) {
   const Vector* p[4] = {&a, &b, &c, &d};
   double rows[4][4];
-  for (int i = 0; i < 4; ++i) {
-    const double x = p[i]->x - e.x, y = p[i]->y - e.y, z = p[i]->z - e.z;
-    rows[i][0] = x, rows[i][1] = y, rows[i][2] = z, rows[i][3] = x * x + y * y + z * z;
-  }
+  DifferenceRows(p, 4, e, rows);
   const double det = LiftedDet(rows);
   if (std::fabs(det) > 1e-11 * LiftedPermanent(rows)) return Sign(det);
   mpq_class q[4][4];
-  for (int i = 0; i < 4; ++i) {
-    q[i][0] = mpq_class(p[i]->x) - e.x;
-    q[i][1] = mpq_class(p[i]->y) - e.y;
-    q[i][2] = mpq_class(p[i]->z) - e.z;
-    q[i][3] = q[i][0] * q[i][0] + q[i][1] * q[i][1] + q[i][2] * q[i][2];
-  }
+  DifferenceRows(p, 4, e, q);
   return Sign(LiftedDet(q));
 }
 
@@ -156,10 +155,7 @@ AssertionResult CheckDelaunay(Block<const Tetrahedron> tets, Block<const Vector>
                               const std::vector<Bool>& isVertex) {
   for (Int i = 0; i < tets.GetCount(); ++i) {
     const Tetrahedron& tet = tets[i];
-    const Vector& a = points[tet.v[0]];
-    const Vector& b = points[tet.v[1]];
-    const Vector& c = points[tet.v[2]];
-    const Vector& d = points[tet.v[3]];
+    const Vector a = points[tet.v[0]], b = points[tet.v[1]], c = points[tet.v[2]], d = points[tet.v[3]];
     for (int slot = 0; slot < 4; ++slot) {
       const Int32 u = tet.n[slot];
       if (u == -1) continue;

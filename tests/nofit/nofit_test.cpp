@@ -8,16 +8,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/loops2d.h"
 #include "common/monotonechainhull.h"
+#include "common/nestingdata.h"
 #include "exactpredicates2d_impl.h"
 #include "geometryutils_impl.h"
 
@@ -27,25 +26,15 @@ namespace {
 using Loop = std::vector<Vector2d>;
 using G = GeometryUtilsImpl;
 
-Block<const Vector2d> View(const Loop& loop) { return {loop.data(), static_cast<Int>(loop.size())}; }
-Loop ToLoop(const BaseArray<Vector2d>& array) { return Loop(array.begin(), array.end()); }
-
-Loop Reversed(Loop loop) {
-  std::reverse(loop.begin(), loop.end());
-  return loop;
-}
-
 Loop Transformed(const Loop& loop, const Matrix2d& transform) {
   Loop transformed;
   for (const Vector2d& point : loop) transformed.push_back(transform.Transform(point));
   return transformed;
 }
 
-Loop Moved(const Loop& loop, const Vector2d& offset) { return Transformed(loop, {offset}); }
-
 Loop Solved(Result<BaseArray<Vector2d>> result) {
   EXPECT_TRUE(result) << result.GetError().Message();
-  return result ? ToLoop(result.Value()) : Loop{};
+  return result ? Loop(result.Value().begin(), result.Value().end()) : Loop{};
 }
 
 Bool SameLoop(const Loop& actual, const Loop& expected, Float tolerance) {
@@ -82,17 +71,11 @@ Loop RandomConvex(std::mt19937_64& random, int count, const Vector2d& centre) {
   return ClockwiseHull(points);
 }
 
-Float ShoelaceArea(const Vector2d* points, size_t count) {
-  Float twice = 0.0;
-  for (size_t i = 0; i < count; ++i) twice += Cross(points[i], points[(i + 1) % count]);
-  return twice / 2.0;
-}
-
 using Triangle = std::array<Vector2d, 3>;
 
 // Ear clipping of a simple loop into counter-clockwise triangles; straight vertices are dropped.
 std::vector<Triangle> Triangulate(Loop loop) {
-  if (ShoelaceArea(loop.data(), loop.size()) < 0.0) loop = Reversed(loop);
+  if (SignedArea(View(loop)) < 0.0) loop = Reversed(loop);
   std::vector<Triangle> triangles;
   for (Bool cut = true; cut && loop.size() > 3;) {
     cut = false;
@@ -133,14 +116,7 @@ Float SharedArea(const Triangle& subject, const Triangle& clip) {
     polygon = clipped;
     count = kept;
   }
-  return count < 3 ? 0.0 : ShoelaceArea(polygon.data(), count);
-}
-
-Float SegmentDistance(const Vector2d& point, const Vector2d& a, const Vector2d& b) {
-  const Vector2d d = b - a;
-  const Float t = std::clamp(Dot(point - a, d) / Dot(d, d), 0.0, 1.0);
-  const Vector2d gap = point - (a + d * t);
-  return std::hypot(gap.x, gap.y);
+  return count < 3 ? 0.0 : SignedArea({polygon.data(), static_cast<Int>(count)});
 }
 
 // The least distance from a vertex of one loop to an edge of the other.
@@ -149,7 +125,7 @@ Float Gap(const Loop& a, const Loop& b) {
   for (const auto& [vertices, edges] : {std::pair{&a, &b}, std::pair{&b, &a}})
     for (const Vector2d& v : *vertices)
       for (size_t i = 0; i < edges->size(); ++i)
-        gap = std::min(gap, SegmentDistance(v, (*edges)[i], (*edges)[(i + 1) % edges->size()]));
+        gap = std::min(gap, DistanceToSegment(v, (*edges)[i], (*edges)[(i + 1) % edges->size()]));
   return gap;
 }
 
@@ -185,17 +161,14 @@ Placement Place(const Loop& a, const Loop& b) {
 
 // Tolerance of touching: 1e-9 of the pieces' extent; overlap up to a sliver that thin along it.
 struct Touch {
+  Touch(const Loop& a, const Loop& b) : distance(1e-9 * Diagonal(a, b)), area(distance * Diagonal(a, b)) {}
   Float distance, area;
 };
-Touch TouchTolerance(const Loop& a, const Loop& b) {
-  const Float diagonal = Diagonal(a, b);
-  return {1e-9 * diagonal, 1e-9 * diagonal * diagonal};
-}
 
 // Every vertex of the no-fit polygon places B against A: touching, not overlapping. Describes the
 // first vertex that does not; empty when all do.
 std::string NotTouching(const Loop& a, const Loop& b, const Loop& noFit) {
-  const Touch tolerance = TouchTolerance(a, b);
+  const Touch tolerance(a, b);
   for (size_t i = 0; i < noFit.size(); ++i) {
     const Placement placed = Place(a, Moved(b, noFit[i]));
     if (placed.overlap <= tolerance.area && placed.gap <= tolerance.distance) continue;
@@ -208,7 +181,7 @@ std::string NotTouching(const Loop& a, const Loop& b, const Loop& noFit) {
 
 // Edge midpoints of the clockwise no-fit polygon moved a little to its inside place B into A.
 int FirstEdgeWithoutOverlapInside(const Loop& a, const Loop& b, const Loop& noFit) {
-  const Touch tolerance = TouchTolerance(a, b);
+  const Touch tolerance(a, b);
   const Float step = 1e-4 * Diagonal(a, b);
   for (size_t i = 0; i < noFit.size(); ++i) {
     const Vector2d p = noFit[i], q = noFit[(i + 1) % noFit.size()], d = q - p;
@@ -221,8 +194,8 @@ int FirstEdgeWithoutOverlapInside(const Loop& a, const Loop& b, const Loop& noFi
 // Every vertex of the inner-fit polygon places B inside the container, touching its boundary: all of
 // B's area is shared with the container, and its vertices are inside or on the boundary.
 int FirstVertexNotInside(const Loop& container, const Loop& part, const Loop& innerFit) {
-  const Touch tolerance = TouchTolerance(container, part);
-  const Float partArea = std::fabs(ShoelaceArea(part.data(), part.size()));
+  const Touch tolerance(container, part);
+  const Float partArea = std::fabs(SignedArea(View(part)));
   for (size_t i = 0; i < innerFit.size(); ++i) {
     const Loop placed = Moved(part, innerFit[i]);
     const Placement placement = Place(container, placed);
@@ -267,7 +240,8 @@ TEST(ConvexNoFitTest, GivesTheLoopInItsOrder) {
   }
 }
 
-TEST(ConvexNoFitTest, RandomPairsEqualTheMinkowskiDifferenceThroughAnyTransform) {
+// The sliding variant, given convex pairs, must find the same loop as the convex one.
+TEST(ConvexNoFitTest, RandomPairsEqualTheMinkowskiDifferenceThroughAnyTransformAndBySliding) {
   std::mt19937_64 random(7);
   std::uniform_int_distribution<int> count(3, 14);
   for (int round = 0; round < 200; ++round) {
@@ -282,11 +256,18 @@ TEST(ConvexNoFitTest, RandomPairsEqualTheMinkowskiDifferenceThroughAnyTransform)
       const Vector2d t{31.0, -17.0};
       const Loop moved = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, {t, {1, 0}, {0, 1}}, relative));
       ASSERT_TRUE(SameLoop(moved, Moved(plain, relative ? t * -1.0 : t), 1e-8)) << round;
+      const Loop sliding = Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), relative));
+      ASSERT_TRUE(SameLoop(sliding, plain, 1e-7)) << round << "\n" << Print(sliding) << "\n" << Print(plain);
     }
     // A quarter turn of A (x axis to +y, y axis to -x) keeps it clockwise.
     const Matrix2d quarterTurn{{5, 7}, {0, 1}, {-1, 0}};
     const Loop viaTransform = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), quarterTurn, {}, true));
     ASSERT_TRUE(SameLoop(viaTransform, MinkowskiDifference(Transformed(a, quarterTurn), b), 1e-8)) << round;
+    // A half turn of B about (3, 5) keeps it clockwise and convex.
+    const Matrix2d halfTurn{{3, 5}, {-1, 0}, {0, -1}};
+    ASSERT_TRUE(SameLoop(Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), {}, halfTurn, true)),
+                         Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, halfTurn, true)), 1e-7))
+        << round;
   }
 }
 
@@ -335,25 +316,6 @@ TEST(NoFitTest, ErrorsCarryTheirClassAndMessage) {
 
 // ---- Sliding no-fit polygon ----
 
-TEST(SlidingNoFitTest, ConvexPairsAgreeWithTheConvexVariant) {
-  std::mt19937_64 random(11);
-  std::uniform_int_distribution<int> count(3, 12);
-  for (int round = 0; round < 100; ++round) {
-    const Loop a = RandomConvex(random, count(random), {0, 0});
-    const Loop b = RandomConvex(random, count(random), {-300, 40});
-    for (const Bool relative : {true, false}) {
-      const Loop convex = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), relative));
-      const Loop sliding = Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), relative));
-      ASSERT_TRUE(SameLoop(sliding, convex, 1e-7)) << round << "\n" << Print(sliding) << "\n" << Print(convex);
-    }
-    // A half turn of B about (3, 5) keeps it clockwise and convex.
-    const Matrix2d halfTurn{{3, 5}, {-1, 0}, {0, -1}};
-    ASSERT_TRUE(SameLoop(Solved(G::CalculateNoFitPolygonUsingSliding(View(a), View(b), {}, halfTurn, true)),
-                         Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, halfTurn, true)), 1e-7))
-        << round;
-  }
-}
-
 struct NonConvexCase {
   const char* name;
   Loop a, b;  // clockwise
@@ -368,10 +330,8 @@ TEST_P(SlidingNoFitTouchTest, VerticesTouchAndTheInsideOverlaps) {
   const Loop noFit = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), true));
   ASSERT_GE(noFit.size(), 3u);
   EXPECT_EQ(NotTouching(c.a, c.b, noFit), "");
-  for (size_t i = 0; i < noFit.size() && c.exactContacts; ++i) {
-    const Loop placed = Moved(c.b, noFit[i]);
-    EXPECT_TRUE(ExactPredicates2DImpl::OutlinesIntersectionTest(View(c.a), View(placed)).Value()) << i;
-  }
+  for (size_t i = 0; i < noFit.size() && c.exactContacts; ++i)
+    EXPECT_TRUE(ExactPredicates2DImpl::OutlinesIntersectionTest(View(c.a), View(Moved(c.b, noFit[i]))).Value()) << i;
   EXPECT_EQ(FirstEdgeWithoutOverlapInside(c.a, c.b, noFit), -1) << Print(noFit);
   // A's origin around B is the point reflection, and the answer does not change from call to call.
   const Loop reflected = Solved(G::CalculateNoFitPolygonUsingSliding(View(c.a), View(c.b), false));
@@ -391,19 +351,9 @@ const Loop comb = Reversed(
 const Loop tooth = Reversed({{0, 0}, {1.5, 0}, {1.5, 2.5}, {0, 2.5}});
 const Loop arrow = Reversed({{0, 0}, {4, 2}, {0, 4}, {1.5, 2}});
 
-// Clockwise star-shaped loop: sorted random angles, radii between 60 and 100 percent of `radius`.
-Loop RandomStar(unsigned seed, int count, Float radius) {
+Loop Star(unsigned seed, int count, Float radius) {
   std::mt19937_64 random(seed);
-  std::uniform_real_distribution<Float> unit(0.0, 1.0);
-  std::vector<Float> angles(count);
-  for (Float& angle : angles) angle = 2.0 * M_PI * unit(random);
-  std::sort(angles.begin(), angles.end(), std::greater<>());
-  Loop loop;
-  for (const Float angle : angles) {
-    const Float distance = radius * (0.6 + 0.4 * unit(random));
-    loop.push_back({distance * std::cos(angle), distance * std::sin(angle)});
-  }
-  return loop;
+  return RandomStar(random, count, {0, 0}, radius, 0.6);
 }
 INSTANTIATE_TEST_SUITE_P(
     Shapes, SlidingNoFitTouchTest,
@@ -412,8 +362,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NonConvexCase{"ToothIntoComb", comb, tooth, true},
                     NonConvexCase{"CombAroundComb", comb, comb, true}, NonConvexCase{"ArrowAroundComb", comb, arrow},
                     NonConvexCase{"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500}), true},
-                    NonConvexCase{"Stars", RandomStar(1, 20, 100.0), RandomStar(2, 40, 60.0)},
-                    NonConvexCase{"StarAroundComb", comb, RandomStar(3, 12, 2.0)}),
+                    NonConvexCase{"Stars", Star(1, 20, 100.0), Star(2, 40, 60.0)},
+                    NonConvexCase{"StarAroundComb", comb, Star(3, 12, 2.0)}),
     [](const testing::TestParamInfo<NonConvexCase>& info) { return std::string(info.param.name); });
 
 // An orbit that can neither move nor close gives the box of the touching positions,
@@ -491,52 +441,6 @@ TEST(InnerFitTest, PartsInANonConvexContainerStayInside) {
 
 // ---- Real pieces ----
 
-// One instance of the nesting data: its pieces (counter-clockwise) with their allowed orientations in
-// degrees, and the strip height.
-struct Instance {
-  std::vector<Loop> pieces;
-  std::vector<std::vector<Float>> orientations;
-  Float stripHeight = 0.0;
-};
-
-// The numbers of the JSON array that follows `key` at or after `cursor`, nested arrays flattened;
-// the cursor moves past the array. Empty when the key does not occur again.
-std::vector<Float> NextArray(const std::string& text, const std::string& key, size_t& cursor) {
-  std::vector<Float> numbers;
-  cursor = text.find("\"" + key + "\"", cursor);
-  if (cursor == std::string::npos) return numbers;
-  cursor = text.find('[', cursor);
-  for (int depth = 0; cursor < text.size(); ++cursor) {
-    const char c = text[cursor];
-    if (c == '[') ++depth;
-    if (c == ']' && --depth == 0) break;
-    if (c == '-' || (c >= '0' && c <= '9')) {
-      char* end = nullptr;
-      numbers.push_back(std::strtod(text.c_str() + cursor, &end));
-      cursor = end - text.c_str() - 1;
-    }
-  }
-  return numbers;
-}
-
-Instance ReadInstance(const std::filesystem::path& file) {
-  std::ifstream stream(file);
-  const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  Instance instance;
-  size_t dataCursor = 0, orientationCursor = 0;
-  for (;;) {
-    const std::vector<Float> coordinates = NextArray(text, "Data", dataCursor);
-    if (coordinates.empty()) break;
-    Loop piece;
-    for (size_t i = 0; i + 1 < coordinates.size(); i += 2) piece.push_back({coordinates[i], coordinates[i + 1]});
-    instance.pieces.push_back(piece);
-    instance.orientations.push_back(NextArray(text, "AllowedOrientations", orientationCursor));
-  }
-  const size_t heightAt = text.find("\"Height\"");
-  instance.stripHeight = std::strtod(text.c_str() + text.find(':', heightAt) + 1, nullptr);
-  return instance;
-}
-
 // Quarter turns exactly, other angles through sine and cosine.
 Vector2d Rotated(const Vector2d& p, Float degrees) {
   if (degrees == 90.0) return {-p.y, p.x};
@@ -549,13 +453,9 @@ Vector2d Rotated(const Vector2d& p, Float degrees) {
 class RealPiecesTest : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-#ifdef ZEMOX_NESTING_DATA
     const std::filesystem::path file = std::filesystem::path(ZEMOX_NESTING_DATA) / GetParam();
     if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is missing";
-    instance_ = ReadInstance(file);
-#else
-    GTEST_SKIP() << "no nesting data";
-#endif
+    instance_ = ReadNestingInstance(file);
   }
 
   // Every piece in every allowed orientation, clockwise.
@@ -570,7 +470,7 @@ class RealPiecesTest : public testing::TestWithParam<const char*> {
     return shapes;
   }
 
-  Instance instance_;
+  NestingInstance instance_;
 };
 
 TEST_P(RealPiecesTest, EveryOrderedPairTouchesAtEveryNoFitVertex) {
@@ -585,11 +485,7 @@ TEST_P(RealPiecesTest, EveryOrderedPairTouchesAtEveryNoFitVertex) {
 
 TEST_P(RealPiecesTest, EveryPieceFitsItsSheet) {
   Float sumOfWidths = 0.0;
-  for (const Loop& piece : instance_.pieces) {
-    const auto [low, high] =
-        std::minmax_element(piece.begin(), piece.end(), [](const Vector2d& p, const Vector2d& q) { return p.x < q.x; });
-    sumOfWidths += high->x - low->x;
-  }
+  for (const Loop& piece : instance_.pieces) sumOfWidths += Bounds(piece).second.x - Bounds(piece).first.x;
   for (const Loop& shape : ClockwiseShapes())
     EXPECT_TRUE(InnerFitInSheetIsRight({sumOfWidths, instance_.stripHeight}, shape));
 }

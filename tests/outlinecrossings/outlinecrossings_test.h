@@ -3,6 +3,7 @@
 #include <random>
 #include <vector>
 
+#include "common/loops2d.h"
 #include "outlinesintersections2d.h"
 #include "zemox/basearray.h"
 
@@ -13,8 +14,6 @@ using Outline = std::vector<Vector2d>;
 // Random points in a 1000-unit square joined in random order: an outline that crosses itself about
 // count²/10 times, in general position.
 Outline RandomCrossingOutline(Int count, unsigned seed);
-
-inline Block<const Vector2d> View(const Outline& outline) { return {outline.data(), static_cast<Int>(outline.size())}; }
 
 // The crossings of a set of outlines as the sweep reports them.
 struct SweepResult {

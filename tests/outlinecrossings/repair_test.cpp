@@ -40,12 +40,6 @@ Outline VerticalComb() {
   return outline;
 }
 
-Float SignedArea(Block<const Vector2d> loop) {
-  Float twice = 0;
-  for (Int i = 0; i < loop.GetCount(); ++i) twice += Cross(loop[i], loop[(i + 1) % loop.GetCount()]);
-  return twice / 2;
-}
-
 struct Loops {
   BaseArray<Vector2d> points;
   BaseArray<Int> lengths;
@@ -69,26 +63,24 @@ struct RepairCase {
   Bool nested;                   // the hull contains every other loop
 };
 
-class RepairTest : public ::testing::TestWithParam<RepairCase> {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(Sweep({GetParam().outline}, crossings));
-    if (GetParam().crossings >= 0) {
-      ASSERT_EQ(crossings.points.GetCount(), GetParam().crossings);
-    }
-    // The separated loops with the crossings offset (`offset`) and at the crossings (`exact`).
-    SeparateSelfIntersectingOutline2D separation;
-    ASSERT_TRUE(separation.Init(Outline(), crossings.points, crossings.segments));
-    ASSERT_TRUE(separation.GetResult(true, offset.points, offset.lengths, &offset.sources));
-    ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
-  }
-  Block<const Vector2d> Outline() const { return View(GetParam().outline); }
-  SweepResult crossings;
-  Loops offset, exact;
-};
+class RepairTest : public ::testing::TestWithParam<RepairCase> {};
 
-TEST_P(RepairTest, SeparationGivesSimpleDisjointLoopsThatKeepEveryVertexAndTheArea) {
-  const Int n = Outline().GetCount();
+// Separation gives simple disjoint loops that keep every vertex and the area; the hull runs
+// counter-clockwise from the smallest point of all loops and, for nested loops, holds the others.
+TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
+  const Block<const Vector2d> outline = View(GetParam().outline);
+  SweepResult crossings;
+  ASSERT_TRUE(Sweep({GetParam().outline}, crossings));
+  if (GetParam().crossings >= 0) {
+    ASSERT_EQ(crossings.points.GetCount(), GetParam().crossings);
+  }
+  // The separated loops with the crossings offset (`offset`) and at the crossings (`exact`).
+  Loops offset, exact;
+  SeparateSelfIntersectingOutline2D separation;
+  ASSERT_TRUE(separation.Init(outline, crossings.points, crossings.segments));
+  ASSERT_TRUE(separation.GetResult(true, offset.points, offset.lengths, &offset.sources));
+  ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
+  const Int n = outline.GetCount();
   const Int m = crossings.points.GetCount();
   if (!GetParam().loopLengths.empty()) {
     EXPECT_EQ(std::vector<Int>(offset.lengths.begin(), offset.lengths.end()), GetParam().loopLengths);
@@ -124,21 +116,19 @@ TEST_P(RepairTest, SeparationGivesSimpleDisjointLoopsThatKeepEveryVertexAndTheAr
   // the outline's; the crossing points carry the jitter.
   Float loopArea = 0;
   for (const Block<const Vector2d>& loop : exact.Blocks()) loopArea += SignedArea(loop);
-  EXPECT_NEAR(loopArea, SignedArea(Outline()), 1e-3 * static_cast<Float>(m + 1));
-}
+  EXPECT_NEAR(loopArea, SignedArea(outline), 1e-3 * static_cast<Float>(m + 1));
 
-TEST_P(RepairTest, HullIsCounterClockwiseFromTheSmallestPointOfAllLoops) {
   SelfIntersectingOutlineHull2D hull;
-  ASSERT_TRUE(hull.Init(Outline(), crossings.points, crossings.segments));
-  BaseArray<Vector2d> points;
-  BaseArray<Int> sources;
-  ASSERT_TRUE(hull.GetResult(false, points, &sources));
-  ASSERT_EQ(points.GetCount(), sources.GetCount());
-  EXPECT_GT(SignedArea(points), 0);
+  ASSERT_TRUE(hull.Init(outline, crossings.points, crossings.segments));
+  BaseArray<Vector2d> hullPoints;
+  BaseArray<Int> hullSources;
+  ASSERT_TRUE(hull.GetResult(false, hullPoints, &hullSources));
+  ASSERT_EQ(hullPoints.GetCount(), hullSources.GetCount());
+  EXPECT_GT(SignedArea(hullPoints), 0);
   const Vector2d smallest = *std::min_element(exact.points.begin(), exact.points.end(), [](auto& a, auto& b) {
     return CompareLexicographic(a, b) == COMPARERESULT::LESS;
   });
-  EXPECT_EQ(points[0], smallest);
+  EXPECT_EQ(hullPoints[0], smallest);
   if (!GetParam().nested) return;
 
   BaseArray<Vector2d> displacedHull;
@@ -195,11 +185,7 @@ TEST(IntersectingOutlinesProcessingTest, AnswersFalseWithoutCrossingsAndAppendsO
   ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
   ASSERT_EQ(counts.GetCount(), 2);
   EXPECT_EQ(counts[0] + counts[1], 6);
-  std::vector<Vector2d> crossingCopies;
-  for (Int i = 0; i < ids.GetCount(); ++i)
-    if (ids[i] == -1) crossingCopies.push_back(points[i]);
-  ASSERT_EQ(crossingCopies.size(), 2u);
-  EXPECT_EQ(crossingCopies[0], crossingCopies[1]);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 2);
   ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
   EXPECT_EQ(points.GetCount(), 12);
   EXPECT_EQ(counts.GetCount(), 4);
