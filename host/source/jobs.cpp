@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "handoff.h"
 #include "zemox/basearray.h"
 
 namespace zemox {
@@ -41,10 +42,12 @@ Result<void> JobGroup::Adopt(Job* job) {
 }
 
 void JobGroup::RunJob(Job* job) {
+  TakeOver(job);
   Job* outer = currentJob;
   currentJob = job;
   job->Run();
   currentJob = outer;
+  HandOver(job->group_->state_);
 }
 
 Result<void> JobGroup::Start() {
@@ -52,6 +55,7 @@ Result<void> JobGroup::Start() {
   try {
     for (; state_->started < state_->jobs.GetCount(); ++state_->started) {
       Job* job = state_->jobs[state_->started];
+      HandOver(job);
       state_->tasks.run([job] { RunJob(job); });
     }
   } catch (const std::bad_alloc&) {
@@ -61,7 +65,9 @@ Result<void> JobGroup::Start() {
 }
 
 void JobGroup::Wait() {
-  if (state_ != nullptr) state_->tasks.wait();
+  if (state_ == nullptr) return;
+  state_->tasks.wait();
+  TakeOver(state_);
 }
 
 void JobGroup::Cancel() {

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <new>
 
+#include "handoff.h"
+
 namespace zemox {
 namespace {
 
@@ -38,12 +40,20 @@ Result<void> ParallelForRange(Int count, Int granularity, RangeBody body, void* 
     body(context, 0, count);
     return OK();
   }
+  const char start = 0;
+  const char finish = 0;
+  HandOver(&start);
   try {
     tbb::parallel_for(tbb::blocked_range<Int>(0, count, granularity < 1 ? 1 : granularity),
-                      [&](const tbb::blocked_range<Int>& range) { body(context, range.begin(), range.end()); });
+                      [&](const tbb::blocked_range<Int>& range) {
+                        TakeOver(&start);
+                        body(context, range.begin(), range.end());
+                        HandOver(&finish);
+                      });
   } catch (const std::bad_alloc&) {
     return ZEMOX_ERROR(OutOfMemoryError);
   }
+  TakeOver(&finish);
   return OK();
 }
 

@@ -149,9 +149,8 @@ const SlotFunction* SlotTableCache::Refresh(const Id& interfaceId) {
   UInt stamp = stamp_.load(std::memory_order_relaxed);
   // An odd stamp means another thread is publishing; this caller simply goes without the cache.
   if ((stamp & 1) != 0 || !stamp_.compare_exchange_strong(stamp, stamp | 1, std::memory_order_acquire)) return table;
-  // Orders the odd stamp before the new table for readers that see the table (their acquire fence).
-  std::atomic_thread_fence(std::memory_order_release);
-  table_.store(table, std::memory_order_relaxed);
+  // Orders the odd stamp before the new table for readers that acquire the table.
+  table_.store(table, std::memory_order_release);
   stamp_.store(2 * generation, std::memory_order_release);
   return table;
 }

@@ -198,8 +198,9 @@ class SlotTableCache {
   const SlotFunction* Resolve(const Id& interfaceId) {
     const UInt stamp = stamp_.load(std::memory_order_acquire);
     if (stamp == 2 * RegistryGeneration()) {
-      const SlotFunction* table = table_.load(std::memory_order_relaxed);
-      std::atomic_thread_fence(std::memory_order_acquire);
+      // A table stored by a publisher that is still rewriting the pair carries that publisher's odd
+      // stamp with it, so the second stamp read below no longer matches.
+      const SlotFunction* table = table_.load(std::memory_order_acquire);
       if (stamp_.load(std::memory_order_relaxed) == stamp) return table;
     }
     return Refresh(interfaceId);
