@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "portability.h"
@@ -55,6 +57,49 @@ Result<void> StoreCell(CellData& target, const CellData& built) {
   Result<void> copied = target.CopyFrom(built);
   if (!copied) target.Clear();
   return copied;
+}
+
+// Spreads the low 12 bits of v so that two zero bits follow each one: the x, y and z parts of a
+// Morton code.
+UInt SpreadBits(UInt v) {
+  v &= 0xfff;
+  v = (v | v << 16) & 0x0000ff0000ffull;
+  v = (v | v << 8) & 0x00f00f00f00full;
+  v = (v | v << 4) & 0x0c30c30c30c3ull;
+  v = (v | v << 2) & 0x249249249249ull;
+  return v;
+}
+
+// A cell's place in the build order keeps its index in the low bits, below the Morton code of its
+// point; the tetrahedralisation's limit of INT32_MAX / 12 points keeps indices within them.
+constexpr Int cellIndexBits = 28;
+static_assert(INT32_MAX / 12 < (Int{1} << cellIndexBits));
+
+// The cells in the order of their points along a Morton curve over the points' box (4096 steps an
+// axis). Neighbouring cells share most of their tetrahedra and Voronoi vertices, so a worker that
+// builds them one after the other finds those in cache instead of reading the whole
+// tetrahedralisation in random order.
+Result<void> SpatialCellOrder(Block<const Vector> points, Int cellCount, BaseArray<UInt>& order) {
+  Box3D box;
+  for (Int c = 0; c < cellCount; ++c) {
+    const Vector& point = points[c + 4];
+    box.min = {std::min(box.min.x, point.x), std::min(box.min.y, point.y), std::min(box.min.z, point.z)};
+    box.max = {std::max(box.max.x, point.x), std::max(box.max.y, point.y), std::max(box.max.z, point.z)};
+  }
+  // The tetrahedralisation refuses coordinates that its predicates could overflow, so the box's
+  // extents are finite and every ratio lies in [0, 1].
+  auto step = [](Float value, Float low, Float high) -> UInt {
+    return high > low ? static_cast<UInt>((value - low) / (high - low) * 4095.0) : 0;
+  };
+  ZEMOX_TRY(order.Resize(cellCount));
+  for (Int c = 0; c < cellCount; ++c) {
+    const Vector& point = points[c + 4];
+    const UInt morton = SpreadBits(step(point.x, box.min.x, box.max.x)) |
+                        SpreadBits(step(point.y, box.min.y, box.max.y)) << 1 |
+                        SpreadBits(step(point.z, box.min.z, box.max.z)) << 2;
+    order[c] = morton << cellIndexBits | static_cast<UInt>(c);
+  }
+  return ParallelSort(order.begin(), order.end(), std::less<UInt>(), 4096);
 }
 
 // The neighbour slot through which the ring around the edge P-Q leaves a tetrahedron that holds P
@@ -261,8 +306,11 @@ Result<void> Voronoi3DImpl::BuildCells(Block<const Tetrahedron> tetrahedrons) {
     ZEMOX_TRY(worker.gatheredNumbers.Resize(tetrahedrons.GetCount()));
     std::fill(worker.gatheredNumbers.begin(), worker.gatheredNumbers.end(), GatheredNumber{0, 0});
   }
-  return ParallelForEach(cells_.GetCount(), 64, [&](Int c) {
-    return BuildCell(tetrahedrons, storage[CurrentWorkerIndex()], static_cast<Int32>(c));
+  BaseArray<UInt> order;
+  ZEMOX_TRY(SpatialCellOrder(tetrizer_.GetPoints(), cells_.GetCount(), order));
+  return ParallelForEach(order.GetCount(), 64, [&](Int k) {
+    const Int32 cellIndex = static_cast<Int32>(order[k] & ((UInt{1} << cellIndexBits) - 1));
+    return BuildCell(tetrahedrons, storage[CurrentWorkerIndex()], cellIndex);
   });
 }
 
