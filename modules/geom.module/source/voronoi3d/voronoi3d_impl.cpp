@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "portability.h"
@@ -48,6 +50,57 @@ Float SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 Float SquaredDistance(const Vector& a, const Vector& b) { return Dot(a - b, a - b); }
+
+// Copies a cell built in scratch into its fresh final arrays, each allocated at its exact size; a
+// copy that fails leaves the cell empty rather than half copied.
+Result<void> StoreCell(CellData& target, const CellData& built) {
+  Result<void> copied = target.CopyFrom(built);
+  if (!copied) target.Clear();
+  return copied;
+}
+
+// Spreads the low 12 bits of v so that two zero bits follow each one: the x, y and z parts of a
+// Morton code.
+UInt SpreadBits(UInt v) {
+  v &= 0xfff;
+  v = (v | v << 16) & 0x0000ff0000ffull;
+  v = (v | v << 8) & 0x00f00f00f00full;
+  v = (v | v << 4) & 0x0c30c30c30c3ull;
+  v = (v | v << 2) & 0x249249249249ull;
+  return v;
+}
+
+// A cell's place in the build order keeps its index in the low bits, below the Morton code of its
+// point; the tetrahedralisation's limit of INT32_MAX / 12 points keeps indices within them.
+constexpr Int cellIndexBits = 28;
+static_assert(INT32_MAX / 12 < (Int{1} << cellIndexBits));
+
+// The cells in the order of their points along a Morton curve over the points' box (4096 steps an
+// axis). Neighbouring cells share most of their tetrahedra and Voronoi vertices, so a worker that
+// builds them one after the other finds those in cache instead of reading the whole
+// tetrahedralisation in random order.
+Result<void> SpatialCellOrder(Block<const Vector> points, Int cellCount, BaseArray<UInt>& order) {
+  Box3D box;
+  for (Int c = 0; c < cellCount; ++c) {
+    const Vector& point = points[c + 4];
+    box.min = {std::min(box.min.x, point.x), std::min(box.min.y, point.y), std::min(box.min.z, point.z)};
+    box.max = {std::max(box.max.x, point.x), std::max(box.max.y, point.y), std::max(box.max.z, point.z)};
+  }
+  // The tetrahedralisation refuses coordinates that its predicates could overflow, so the box's
+  // extents are finite and every ratio lies in [0, 1].
+  auto step = [](Float value, Float low, Float high) -> UInt {
+    return high > low ? static_cast<UInt>((value - low) / (high - low) * 4095.0) : 0;
+  };
+  ZEMOX_TRY(order.Resize(cellCount));
+  for (Int c = 0; c < cellCount; ++c) {
+    const Vector& point = points[c + 4];
+    const UInt morton = SpreadBits(step(point.x, box.min.x, box.max.x)) |
+                        SpreadBits(step(point.y, box.min.y, box.max.y)) << 1 |
+                        SpreadBits(step(point.z, box.min.z, box.max.z)) << 2;
+    order[c] = morton << cellIndexBits | static_cast<UInt>(c);
+  }
+  return ParallelSort(order.begin(), order.end(), std::less<UInt>(), 4096);
+}
 
 // The neighbour slot through which the ring around the edge P-Q leaves a tetrahedron that holds P
 // at vertex slot i and Q at slot j. Each entry names the face through P and Q that lies ahead in one
@@ -248,25 +301,50 @@ Result<void> Voronoi3DImpl::BuildPointToTetrahedron(Block<const Tetrahedron> tet
 Result<void> Voronoi3DImpl::BuildCells(Block<const Tetrahedron> tetrahedrons) {
   BaseArray<VoronoiParallelForStorage> storage;
   ZEMOX_TRY(storage.Resize(WorkerCount()));
-  for (VoronoiParallelForStorage& worker : storage)
+  for (VoronoiParallelForStorage& worker : storage) {
     ZEMOX_TRY(worker.handledPoints.Resize(pointToTetrahedron_.GetCount()));
-  return ParallelForEach(cells_.GetCount(), 64, [&](Int c) {
-    return BuildCell(tetrahedrons, storage[CurrentWorkerIndex()], static_cast<Int32>(c));
+    ZEMOX_TRY(worker.gatheredNumbers.Resize(tetrahedrons.GetCount()));
+    std::fill(worker.gatheredNumbers.begin(), worker.gatheredNumbers.end(), GatheredNumber{0, 0});
+  }
+  BaseArray<UInt> order;
+  ZEMOX_TRY(SpatialCellOrder(tetrizer_.GetPoints(), cells_.GetCount(), order));
+  return ParallelForEach(order.GetCount(), 64, [&](Int k) {
+    const Int32 cellIndex = static_cast<Int32>(order[k] & ((UInt{1} << cellIndexBits) - 1));
+    return BuildCell(tetrahedrons, storage[CurrentWorkerIndex()], cellIndex);
   });
 }
 
-// Copies the tetrahedra around point p, found across the faces through p, into the scratch with
-// their neighbours renumbered locally (-1 across the face opposite p), so that the ring walks read
-// a few cache lines instead of the whole tetrahedralisation. False when the tetrahedra around p do
-// not close.
+// Gathered tetrahedra whose Voronoi vertices were merged carry one id: each hands its vertex to the
+// first of them, so that the cell gets one vertex per id. Merges are rare, so a scan does.
+static void ShareMergedVertices(BaseArray<AroundTetrahedron>& around) {
+  for (Int k = 0; k < around.GetCount(); ++k)
+    for (Int j = 0; j < k; ++j)
+      if (around[j].vertexId == around[k].vertexId) {
+        around[k].vertexOwner = static_cast<Int32>(j);
+        break;
+      }
+}
+
+// Copies the tetrahedra around the cell's point, found across the faces through it, into the
+// scratch with their neighbours renumbered locally (-1 across the face opposite the point), so that
+// the ring walks read a few cache lines instead of the whole tetrahedralisation. False when the
+// tetrahedra around the point do not close.
 Result<Bool> Voronoi3DImpl::GatherAround(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage,
-                                         Int32 p, Int32 first) const {
+                                         Int32 cellIndex, Int32 first) const {
+  const Int32 p = cellIndex + 4;
+  const Int32 stamp = cellIndex + 1;
   storage.around.Reset();
-  storage.aroundIndex.Clear();
+  auto numberOf = [&](Int32 t) {
+    const GatheredNumber& number = storage.gatheredNumbers[t];
+    return number.cell == stamp ? number.local : -1;
+  };
+  Bool merged = false;
   auto add = [&](Int32 t) -> Result<void> {
-    ZEMOX_TRY(storage.aroundIndex.Insert(t, storage.around.GetCount()));
+    const Int32 local = static_cast<Int32>(storage.around.GetCount());
+    storage.gatheredNumbers[t] = {stamp, local};
+    merged = merged || representative_[t] >= 0;
     const Int32 id = representative_[t] < 0 ? t : representative_[t];
-    return storage.around.Append({tetrahedrons[t], id});
+    return storage.around.Append({tetrahedrons[t], id, local, -1});
   };
   ZEMOX_TRY(add(first));
   for (Int k = 0; k < storage.around.GetCount(); ++k) {
@@ -274,18 +352,17 @@ Result<Bool> Voronoi3DImpl::GatherAround(Block<const Tetrahedron> tetrahedrons, 
     for (Int32 slot = 0; slot < 4; ++slot) {
       if (tet.v[3 - slot] == p) continue;
       if (tet.n[slot] < 0) return false;
-      if (storage.aroundIndex.Find(tet.n[slot]) < 0) ZEMOX_TRY(add(tet.n[slot]));
+      if (numberOf(tet.n[slot]) < 0) ZEMOX_TRY(add(tet.n[slot]));
     }
   }
   for (AroundTetrahedron& entry : storage.around)
-    for (Int32& neighbor : entry.tet.n)
-      neighbor = neighbor < 0 ? -1 : static_cast<Int32>(storage.aroundIndex.Find(neighbor));
+    for (Int32& neighbor : entry.tet.n) neighbor = neighbor < 0 ? -1 : numberOf(neighbor);
+  if (merged) ShareMergedVertices(storage.around);
   return true;
 }
 
 // Walks the ring of gathered tetrahedra around the edge p-q from `start`, queueing those not yet
-// visited and appending their Voronoi vertices to the scratch loop when emit is set. Returns false
-// when the ring is open.
+// visited and handing each to addVertex. Returns false when the ring is open.
 static Result<Bool> WalkRing(VoronoiParallelForStorage& storage, Int32 p, Int32 q, Int32 start, const auto& addVertex) {
   Int32 t = start;
   Int steps = 0;
@@ -294,7 +371,7 @@ static Result<Bool> WalkRing(VoronoiParallelForStorage& storage, Int32 p, Int32 
       storage.visited[t] = true;
       ZEMOX_TRY(storage.stack.Append(t));
     }
-    ZEMOX_TRY(addVertex(storage.around[t].vertexId));
+    ZEMOX_TRY(addVertex(t));
     const Tetrahedron& tet = storage.around[t].tet;
     const Int32 i = tet.GetVertexPosition(p);
     const Int32 j = tet.GetVertexPosition(q);
@@ -308,12 +385,13 @@ static Result<Bool> WalkRing(VoronoiParallelForStorage& storage, Int32 p, Int32 
 Result<void> Voronoi3DImpl::BuildCell(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage,
                                       Int32 cellIndex) {
   const Int32 p = cellIndex + 4;
-  CellData& cell = cells_[cellIndex];
+  CellData& cell = storage.built;
   cell.Clear();
   cell.fused = false;
+  // cells_[cellIndex] is fresh (empty, not fused): a cell that cannot be built is left that way.
   const Int32 first = pointToTetrahedron_[p];
   if (first < 0) return OK();
-  Bool closed = ZEMOX_TRY(GatherAround(tetrahedrons, storage, p, first));
+  Bool closed = ZEMOX_TRY(GatherAround(tetrahedrons, storage, cellIndex, first));
   if (!closed) return OK();
   // Each tetrahedron gives at most one vertex and three edges (it lies on three rings).
   const Int aroundCount = storage.around.GetCount();
@@ -324,15 +402,20 @@ Result<void> Voronoi3DImpl::BuildCell(Block<const Tetrahedron> tetrahedrons, Vor
   std::fill(storage.visited.begin(), storage.visited.end(), false);
   const Int32 stamp = cellIndex + 1;
   CellScratch& scratch = storage.cell;
-  scratch.idMap.Clear();
   storage.stack.Reset();
   storage.visited[0] = true;
   ZEMOX_TRY(storage.stack.Append(0));
   Bool emit = true;
-  auto addVertex = [&](Int32 id) -> Result<void> {
+  // The face loop takes the local vertex of a gathered tetrahedron, made when its id first appears.
+  auto addVertex = [&](Int32 around) -> Result<void> {
     if (!emit) return OK();
-    const Int local = ZEMOX_TRY(AddCellVertex(cell, scratch, id, voronoiPoints_[id]));
-    return scratch.loop.Append(local);
+    AroundTetrahedron& owner = storage.around[storage.around[around].vertexOwner];
+    if (owner.localVertex < 0) {
+      owner.localVertex = static_cast<Int32>(cell.vertices.GetCount());
+      ZEMOX_TRY(cell.vertexIds.Append(owner.vertexId));
+      ZEMOX_TRY(cell.vertices.Append(voronoiPoints_[owner.vertexId]));
+    }
+    return scratch.loop.Append(owner.localVertex);
   };
   while (!storage.stack.IsEmpty() && closed) {
     const Int32 from = storage.stack.GetLast();
@@ -351,13 +434,11 @@ Result<void> Voronoi3DImpl::BuildCell(Block<const Tetrahedron> tetrahedrons, Vor
       if (emit) ZEMOX_TRY(AddCellFace(cell, scratch.loop.ToBlock(), q));
     }
   }
-  scratch.idMap.Clear();
-  if (!closed) {
+  if (!closed)
     cell.Clear();
-    return OK();
-  }
-  if (!cell.fused) ZEMOX_TRY(FinishCell(cell, scratch));
-  return OK();
+  else if (!cell.fused)
+    ZEMOX_TRY(FinishCell(cell, scratch));
+  return StoreCell(cells_[cellIndex], cell);
 }
 
 Bool Voronoi3DImpl::InOneFuseGroup(Int cellA, Int cellB) const {

@@ -22,6 +22,18 @@ struct Voronoi3DTimings {
 struct AroundTetrahedron {
   Tetrahedron tet;
   Int32 vertexId;
+  // The first gathered tetrahedron with the same vertex id (itself, unless merged Voronoi vertices
+  // meet here), and the cell's local index of that vertex once it is emitted, else -1; kept on the
+  // first one only.
+  Int32 vertexOwner;
+  Int32 localVertex;
+};
+
+// A tetrahedron's number among those gathered around the cell's point, valid when `cell` holds the
+// number (cell index + 1) of the cell being built, so that the table needs no clearing between cells.
+struct GatheredNumber {
+  Int32 cell;
+  Int32 local;
 };
 
 // Per-worker scratch of the parallel cell build, made once per worker and reused for every cell it
@@ -31,11 +43,15 @@ struct VoronoiParallelForStorage {
   // The tetrahedra around the cell's point, their local numbers by tetrahedron index, and which of
   // them the visit has reached.
   BaseArray<AroundTetrahedron> around;
-  VertexIdMap aroundIndex;
+  BaseArray<GatheredNumber> gatheredNumbers;
   BaseArray<Bool> visited;
   // Per point, the number (cell index + 1) of the last cell that handled it as a neighbour, so that
   // handled neighbours are recognised without searching.
   BaseArray<Int32> handledPoints;
+  // The cell being built. It keeps its capacity from cell to cell, so that the build itself does not
+  // allocate once the worker has seen its largest cell; the finished cell is then copied into the
+  // cell's own arrays, each allocated once at its exact size.
+  CellData built;
   CellScratch cell;
 };
 
@@ -78,7 +94,7 @@ class Voronoi3DImpl final {
   Result<void> MergeCloseVertices(Block<const Tetrahedron> tetrahedrons);
   Result<void> BuildPointToTetrahedron(Block<const Tetrahedron> tetrahedrons, Int pointCount);
   Result<void> BuildCells(Block<const Tetrahedron> tetrahedrons);
-  Result<Bool> GatherAround(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 p,
+  Result<Bool> GatherAround(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 cellIndex,
                             Int32 first) const;
   Result<void> BuildCell(Block<const Tetrahedron> tetrahedrons, VoronoiParallelForStorage& storage, Int32 cellIndex);
   Bool InOneFuseGroup(Int cellA, Int cellB) const;
