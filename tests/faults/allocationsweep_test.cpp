@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -29,29 +29,22 @@ namespace {
 
 using G = GeometryUtilsInterface;
 
-// A hash of every number of an answer, bit for bit: equal answers give equal digests.
+// A hash of every number of an answer, bit for bit: equal answers give equal digests. Values without
+// padding (numbers, vectors, edges, tetrahedra) are hashed byte by byte.
 class Digest {
  public:
-  Digest& Add(Float value) { return Add(std::bit_cast<UInt>(value)); }
   template <typename T>
-  requires(std::is_integral_v<T> || std::is_enum_v<T>) Digest& Add(T value) {
-    hash_ = (hash_ ^ static_cast<UInt>(value)) * 0x100000001B3;
+  requires std::is_trivially_copyable_v<T> Digest& Add(const T& value) {
+    for (const std::byte byte : std::as_bytes(std::span(&value, 1)))
+      hash_ = (hash_ ^ std::to_integer<UInt>(byte)) * 0x100000001B3;
     return *this;
   }
-  // Several values in order.
   template <typename... T>
   requires(sizeof...(T) > 1) Digest& Add(const T&... values) {
     (Add(values), ...);
     return *this;
   }
-  Digest& Add(const Vector2d& v) { return Add(v.x, v.y); }
-  Digest& Add(const Vector& v) { return Add(v.x, v.y, v.z); }
   Digest& Add(const String& text) { return Add(Block<const char>(text.View().data(), Int(text.View().size()))); }
-  Digest& Add(const Tetrahedron& t) { return Add(Block<const Int32>(t.v, 4), Block<const Int32>(t.n, 4)); }
-  Digest& Add(const CellEdge& e) { return Add(e.start, e.end, e.next, e.previous, e.twin); }
-  Digest& Add(const ConvexHullEdge& e) {
-    return Add(e.sourceVertex, e.targetVertex, e.nextEdgeOfFace, e.nextEdgeOfVertex, e.reverseEdge);
-  }
   Digest& Add(const ConvexHullRecord& hull) { return Add(hull.vertices, hull.edges, hull.faces); }
   Digest& Add(const CellData& c) { return Add(c.vertexIds, c.vertices, c.edges, c.faces, c.faceNeighbors, c.fused); }
   template <typename T>
@@ -92,21 +85,19 @@ const Int32 pentagonIndices[] = {0, 1, 2, 3, 4};
 const Int lShapeCount[] = {6};
 const Block<const Vector2d> bothLoops[] = {View(lShape), View(square)};
 
-std::vector<Vector> Cloud() {
-  std::vector<Vector> cloud;
+const std::vector<Vector> cloud = [] {
+  std::vector<Vector> points;
   for (Int i = 1; i <= 14; ++i) {
     const auto spread = [i](Float step) { return 4 * (i * step - std::floor(i * step)); };
-    cloud.push_back({spread(0.618034), spread(0.414214), spread(0.732051)});
+    points.push_back({spread(0.618034), spread(0.414214), spread(0.732051)});
   }
-  return cloud;
-}
-const std::vector<Vector> cloud = Cloud();
+  return points;
+}();
 
 // A sample value of each parameter type at a position of the list, from the tables above; arrays
 // that receive output start empty.
 template <typename T>
 using As = std::type_identity<T>;
-Bool SampleOf(As<Bool>, size_t) { return true; }
 template <std::integral T>
 T SampleOf(As<T>, size_t) {
   return 2;
@@ -127,30 +118,17 @@ BaseArray<T> SampleOf(As<BaseArray<T>>, size_t) {
   return {};
 }
 
-// A sample argument for a parameter of type P: the value itself, a reference to it for in-out and
-// out-parameters, its address for optional ones.
+// The value behind a parameter of type P, passed as itself, by reference to in-out and out-parameters,
+// by address to optional ones.
 template <typename P>
-class Sample {
-  using Value = std::remove_cvref_t<std::remove_pointer_t<P>>;
-
- public:
-  explicit Sample(size_t position) : value_(SampleOf(As<Value>{}, position)) {}
-  P Get() {
-    if constexpr (std::is_pointer_v<P>)
-      return &value_;
-    else
-      return value_;
-  }
-  const Value& Stored() const { return value_; }
-
- private:
-  Value value_;
-};
-
-template <typename T>
-inline constexpr Bool isResult = false;
-template <typename T>
-inline constexpr Bool isResult<Result<T>> = true;
+using Stored = std::remove_cvref_t<std::remove_pointer_t<P>>;
+template <typename P>
+P Pass(Stored<P>& value) {
+  if constexpr (std::is_pointer_v<P>)
+    return &value;
+  else
+    return value;
+}
 
 // Slot `index` of a static interface, called through the registered table with sample arguments;
 // the digest holds the returned value and then every out-parameter.
@@ -159,15 +137,15 @@ template <typename Interface, Int index,
 struct SampleCall;
 template <typename Interface, Int index, typename R, typename... P>
 struct SampleCall<Interface, index, R(P...)> {
-  static constexpr Bool reportsErrors = isResult<R>;
+  static constexpr Bool reportsErrors = requires(const R& answer) { answer.GetError(); };
 
   static Result<Digest> Run() { return RunWith(std::index_sequence_for<P...>{}); }
 
   template <size_t... positions>
   static Result<Digest> RunWith(std::index_sequence<positions...>) {
-    std::tuple<Sample<P>...> samples{Sample<P>(positions)...};
+    std::tuple<Stored<P>...> samples{SampleOf(As<Stored<P>>{}, positions)...};
     const auto slot = reinterpret_cast<SlotPointer<Interface, index>>(ResolveSlotTable<Interface>()[index]);
-    const auto call = [&] { return slot(std::get<positions>(samples).Get()...); };
+    const auto call = [&] { return slot(Pass<P>(std::get<positions>(samples))...); };
     Digest digest;
     if constexpr (std::is_same_v<R, Result<void>>) {
       ZEMOX_RETURN_IF_FAILED(call());
@@ -181,7 +159,7 @@ struct SampleCall<Interface, index, R(P...)> {
     }
     const auto addOutput = [&]<size_t position>() {
       if constexpr (slotDeclaration<Interface, index>.parameters[position].direction != ParameterDirection::IN)
-        digest.Add(std::get<position>(samples).Stored());
+        digest.Add(std::get<position>(samples));
     };
     (addOutput.template operator()<positions>(), ...);
     return digest;
@@ -231,16 +209,23 @@ void SweepEverySlot(const std::map<Int, Call>& overrides) {
   (std::make_index_sequence<size_t(Interface::SLOT_COUNT)>{});
 }
 
-// Runs `scenario` on one object kept across the runs; the scenario creates the object when it is
-// missing, so that creation fails in turn too.
+// Runs `scenario` on one object kept across the runs, created first when it is missing, so that
+// creation fails in turn too.
 template <typename Object>
-void SweepScenario(const std::string& name, const std::function<Result<Digest>(Object&)>& scenario) {
+void SweepScenario(const std::string& name, const std::function<Result<Object>()>& create,
+                   const std::function<Result<Digest>(Object&)>& scenario) {
+  const auto run = [&](Object& object) -> Result<Digest> {
+    if (!object) {
+      ZEMOX_ASSIGN_OR_RETURN(object, create());
+    }
+    return scenario(object);
+  };
   Object reused;
   Sweep(
-      name, true, [&] { return scenario(reused); },
+      name, true, [&] { return run(reused); },
       [&] {
         Object fresh;
-        return scenario(fresh);
+        return run(fresh);
       });
 }
 
@@ -267,9 +252,6 @@ TEST(AllocationSweepTest, GeometryUtils) {
 TEST(AllocationSweepTest, ExactPredicates2D) { SweepEverySlot<ExactPredicates2DInterface>({}); }
 
 Result<Digest> Tetrahedralize(Delaunay3DRef& delaunay) {
-  if (!delaunay) {
-    ZEMOX_ASSIGN_OR_RETURN(delaunay, Delaunay3DRef::Create());
-  }
   ZEMOX_RETURN_IF_FAILED(delaunay.Init({{0, 0, 0}, {4, 4, 4}}));
   ZEMOX_RETURN_IF_FAILED(delaunay.AddPointsIntoTetrahedralization(View(cloud)));
   ZEMOX_RETURN_IF_FAILED(delaunay.CalculateDelaunayTetrahedralization());
@@ -294,16 +276,15 @@ Result<Digest> Tetrahedralize(Delaunay3DRef& delaunay) {
   return digest.Add(delaunay.IsInitialized());
 }
 
-TEST(AllocationSweepTest, Delaunay3D) { SweepScenario<Delaunay3DRef>("Delaunay3D", Tetrahedralize); }
+TEST(AllocationSweepTest, Delaunay3D) {
+  SweepScenario<Delaunay3DRef>("Delaunay3D", Delaunay3DRef::Create, Tetrahedralize);
+}
 
 Digest& AddCells(Digest& digest, const Voronoi3DInterface& voronoi) {
   return digest.Add(voronoi.GetCellCount(), voronoi.GetCellDataStructure(), voronoi.GetBorderCellFlags());
 }
 
 Result<Digest> Tessellate(Voronoi3DRef& voronoi) {
-  if (!voronoi) {
-    ZEMOX_ASSIGN_OR_RETURN(voronoi, Voronoi3DRef::Create());
-  }
   ZEMOX_RETURN_IF_FAILED(voronoi.Init({{0, 0, 0}, {4, 4, 4}}));
   ZEMOX_RETURN_IF_FAILED(voronoi.SetPoints(View(cloud).Slice(0, 6)));
   ZEMOX_RETURN_IF_FAILED(voronoi.AddPoint(cloud[6]));
@@ -339,12 +320,9 @@ Result<Digest> Tessellate(Voronoi3DRef& voronoi) {
   return digest.Add(voronoi.GetInputPoints());
 }
 
-TEST(AllocationSweepTest, Voronoi3D) { SweepScenario<Voronoi3DRef>("Voronoi3D", Tessellate); }
+TEST(AllocationSweepTest, Voronoi3D) { SweepScenario<Voronoi3DRef>("Voronoi3D", Voronoi3DRef::Create, Tessellate); }
 
 Result<Digest> Hull(ConvexHullRef& hull) {
-  if (!hull) {
-    ZEMOX_ASSIGN_OR_RETURN(hull, ConvexHullRef::Create());
-  }
   Digest digest;
   for (const Float shrink : {0.0, 0.1}) {
     ConvexHullRecord record;
@@ -359,18 +337,15 @@ Result<Digest> Hull(ConvexHullRef& hull) {
   return digest;
 }
 
-TEST(AllocationSweepTest, ConvexHull) { SweepScenario<ConvexHullRef>("ConvexHull", Hull); }
+TEST(AllocationSweepTest, ConvexHull) { SweepScenario<ConvexHullRef>("ConvexHull", ConvexHullRef::Create, Hull); }
 
 // A square with a hole holding an island, two crossing squares beside it, and a polyline too short to
 // keep.
-Result<Digest> SortNested(SortOutlines2DRef& sorter, const Id& classId) {
+Result<Digest> SortNested(SortOutlines2DRef& sorter) {
   static const std::vector<Vector2d> vertices{{0, 0},  {0, 10}, {10, 10}, {10, 0}, {2, 2},  {2, 8},  {8, 8},  {8, 2},
                                               {3, 3},  {3, 5},  {5, 5},   {5, 3},  {20, 0}, {20, 2}, {22, 2}, {22, 0},
                                               {21, 1}, {21, 3}, {23, 3},  {23, 1}, {30, 0}, {31, 1}};
   static const Int counts[] = {4, 4, 4, 4, 4, 2};
-  if (!sorter) {
-    ZEMOX_ASSIGN_OR_RETURN(sorter, CreateSortOutlines2D(classId));
-  }
   ZEMOX_RETURN_IF_FAILED(sorter->Init(View(vertices), {counts, 6}, 3));
   BaseArray<BaseArray<Int>> nesting;
   ZEMOX_RETURN_IF_FAILED(sorter->GetResult(nesting));
@@ -383,17 +358,13 @@ Result<Digest> SortNested(SortOutlines2DRef& sorter, const Id& classId) {
 
 TEST(AllocationSweepTest, SortOutlines2D) {
   for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass})
-    SweepScenario<SortOutlines2DRef>(classId.Text(),
-                                     [&](SortOutlines2DRef& sorter) { return SortNested(sorter, classId); });
+    SweepScenario<SortOutlines2DRef>(
+        classId.Text(), [&] { return CreateSortOutlines2D(classId); }, SortNested);
 }
 
 // A five-pointed star, which crosses itself five times.
 Result<Digest> Repair(IntersectingOutlinesProcessingRef& component) {
   static const std::vector<Vector2d> star{{0, 0}, {2, 6}, {4, 0}, {-1, 4}, {5, 4}};
-  if (!component) {
-    ZEMOX_ASSIGN_OR_RETURN(component,
-                           CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass));
-  }
   BaseArray<Vector2d> pieces, hull;
   BaseArray<Int> counts, pieceIds, hullIds;
   ZEMOX_ASSIGN_OR_RETURN(const Bool split, component->GetSimplePolygons(View(star), true, pieces, counts, &pieceIds));
@@ -402,7 +373,9 @@ Result<Digest> Repair(IntersectingOutlinesProcessingRef& component) {
 }
 
 TEST(AllocationSweepTest, IntersectingOutlinesProcessing) {
-  SweepScenario<IntersectingOutlinesProcessingRef>("IntersectingOutlinesProcessing", Repair);
+  SweepScenario<IntersectingOutlinesProcessingRef>(
+      "IntersectingOutlinesProcessing",
+      [] { return CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass); }, Repair);
 }
 
 }  // namespace

@@ -9,17 +9,14 @@
 namespace zemox::geometryutilstest {
 namespace {
 
-class RandomVectors {
- public:
-  explicit RandomVectors(unsigned seed) : random_(seed) {}
+// Uniform random vectors in a cube and numbers in [0, 1).
+struct RandomVectors {
+  std::mt19937 engine;
   Vector Next(Float range) {
     std::uniform_real_distribution<Float> coordinate(-range, range);
-    return {coordinate(random_), coordinate(random_), coordinate(random_)};
+    return {coordinate(engine), coordinate(engine), coordinate(engine)};
   }
-  Float Unit() { return std::uniform_real_distribution<Float>(0.0, 1.0)(random_); }
-
- private:
-  std::mt19937 random_;
+  Float Unit() { return std::uniform_real_distribution<Float>(0.0, 1.0)(engine); }
 };
 
 Vector Unit(const Vector& v) { return v * (1.0 / Length(v)); }
@@ -27,7 +24,7 @@ Vector Unit(const Vector& v) { return v * (1.0 / Length(v)); }
 TEST(LineLineDistanceTest, SkewLinesGiveTheCommonPerpendicular) {
   Bool parallel = true;
   Float param1 = 7, param2 = 7;
-  RandomVectors random(7);
+  RandomVectors random{std::mt19937(7)};
   for (int i = 0; i < 200; ++i) {
     const Vector p1 = random.Next(100), d1 = random.Next(1), p2 = random.Next(100), d2 = random.Next(1);
     const Vector gap = G::LineLineDistance(p1, d1, p2, d2, parallel, param1, param2, 1e-8);
@@ -43,7 +40,7 @@ TEST(LineLineDistanceTest, SkewLinesGiveTheCommonPerpendicular) {
 }
 
 TEST(LineIntersectionTest, LinesThroughACommonPointMeetThere) {
-  RandomVectors random(11);
+  RandomVectors random{std::mt19937(11)};
   for (int i = 0; i < 200; ++i) {
     const Vector x = random.Next(1000), d1 = Unit(random.Next(1)), d2 = Unit(random.Next(1));
     if (Length(Cross(d1, d2)) < 0.1) continue;
@@ -81,7 +78,7 @@ TEST(PointOnLineTest, HalfLineOriginAndToleranceOfTheCrossProduct) {
 TEST(PlaneIntersectionTest, ResultsSatisfyThePlaneEquations) {
   Vector point, direction;
   EXPECT_FALSE(G::IntersectPlanes({0, 0, 0}, {0, 0, 1}, {0, 0, 5}, {0, 0, -2}, point, direction, 1e-8));
-  RandomVectors random(3);
+  RandomVectors random{std::mt19937(3)};
   for (int i = 0; i < 200; ++i) {
     const Vector p1 = random.Next(1000), n1 = random.Next(1), p2 = random.Next(1000), n2 = random.Next(1);
     if (!G::IntersectPlanes(p1, n1, p2, n2, point, direction, 1e-3)) continue;
@@ -139,7 +136,7 @@ TEST(TriangleIntersectionTest, SegmentTriangleEndsAndSharedEdges) {
   EXPECT_FALSE(G::IntersectSegmentTriangle({0.25, 0.25, 1}, {0.25, 0.25, 0.5}, a, b, c, point, nullptr, 0.0));
   EXPECT_FALSE(G::IntersectSegmentTriangle({0.25, 0.25, 0}, {0.25, 0.25, 0}, a, b, c, point, nullptr, 0.0));
   // Segments through the diagonal shared by the two halves of a skewed quadrangle hit at least one half.
-  RandomVectors random(5);
+  RandomVectors random{std::mt19937(5)};
   const Vector p{0.1, 0.3, 0.2}, q{1.3, 0.1, 0.7}, r{1.1, 1.7, 0.4}, s{0.2, 1.1, 0.9};
   for (int i = 0; i < 2000; ++i) {
     const Vector onDiagonal = p + random.Unit() * (r - p);
