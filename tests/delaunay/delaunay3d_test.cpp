@@ -40,16 +40,6 @@ Points Uniform(Int count, UInt seed, Float scale = 1.0, Vector centre = {}) {
   return points;
 }
 
-Points Clustered(Int count, UInt seed) {
-  std::mt19937_64 random(seed);
-  const Points centres = Uniform(5, seed + 1, 10.0);
-  std::normal_distribution<Float> spread(0.0, 0.05);
-  Points points;
-  for (Int i = 0; i < count; ++i)
-    points.push_back(centres[i % 5] + Vector{spread(random), spread(random), spread(random)});
-  return points;
-}
-
 // Integer points on the sphere x^2 + y^2 + z^2 = radiusSquared: exactly cospherical.
 Points SphereLattice(Int radiusSquared) {
   Points points;
@@ -192,16 +182,10 @@ TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralizationThatLocatesP
 std::vector<InputCase> InputCases() {
   std::vector<InputCase> cases = {
       {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1), false, false, false},
-      {"UniformSmall", Uniform(150, 2), false, false, false},
-      {"Clustered", Clustered(SanitizerScaled(20000, 2000), 3), false, false, false},
       {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425)), false, false, false},
-      {"SphereRandom", Sphere(SanitizerScaled(5000, 800), 4, 1.0, {}), false, false, false},
       {"Grid5", Grid(5), false, false, true},
-      {"Grid30", Grid(SanitizerScaled(30, 10)), false, false, true},
-      {"GridFractionalStep", Grid(SanitizerScaled(15, 8), 0.1), false, false, false},
       {"Planes", Planes(SanitizerScaled(4000, 600), 5), true, true, true},
       {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6), false, false, false},
-      {"CloudAtMinus1000", Uniform(SanitizerScaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000}), false, false, false},
       {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0}), false, false, true},
       // Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
       // determinant of one face has the wrong sign.
@@ -421,7 +405,6 @@ const RangeCase rangeCases[] = {
     {"InfiniteWorkSpace", Call::Init, {{0, 0, 0}, {infinity, 1, 1}}, {}, "The work space has a non-finite coordinate."},
     {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, beyondRange},
     {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, beyondRange},
-    {"SpreadOf1e150", Call::AddPoints, {}, Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}), beyondRange},
     {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), beyondRange},
     {"CubeInsideTheRange", Call::AddPoints, {}, CubeCloud(0x1p187), ""},
     {"WorkSpaceInsideTheRange", Call::Init, Cube(-0x1p187, 0x1p187), CubeCloud(0x1p186), ""},
@@ -547,8 +530,6 @@ TEST(Delaunay3DTest, TwoInstancesRunConcurrently) {
     EXPECT_TRUE(SameResult(parallelCloud->Value(), serialCloud.Value()));
     EXPECT_TRUE(SameResult(parallelGrid->Value(), serialGrid.Value()));
   }
-  EXPECT_TRUE(Valid(serialCloud.Value()));
-  EXPECT_TRUE(Valid(serialGrid.Value()));
 }
 
 }  // namespace
