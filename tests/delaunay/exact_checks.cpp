@@ -122,12 +122,10 @@ AssertionResult CheckStructure(Block<const Tetrahedron> tets, Block<const Vector
   Int hullFaces = 0;
   for (Int i = 0; i < count; ++i) {
     const Tetrahedron& tet = tets[i];
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 4; ++k)
       if (tet.v[k] < 0 || tet.v[k] >= points.GetCount())
         return AssertionFailure() << Describe(i, tet) << ": bad vertex";
-      for (int l = 0; l < k; ++l)
-        if (tet.v[k] == tet.v[l]) return AssertionFailure() << Describe(i, tet) << ": repeated vertex";
-    }
+    // A repeated vertex makes the orientation zero.
     if (ExactOrient3d(points[tet.v[0]], points[tet.v[1]], points[tet.v[2]], points[tet.v[3]]) <= 0)
       return AssertionFailure() << Describe(i, tet) << ": orientation not positive";
     for (int slot = 0; slot < 4; ++slot) {
