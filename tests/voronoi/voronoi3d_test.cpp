@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <set>
 #include <vector>
@@ -89,9 +90,8 @@ OracleCell BruteForceCell(Block<const Vector> all, Int i) {
   for (Int k = 0; k < n; ++k) {
     std::vector<Vector>& polygon = onPlane[k];
     if (polygon.size() < 3) continue;
-    Vector centre;
-    for (const Vector& v : polygon) centre = centre + v;
-    centre = centre * (1.0 / static_cast<Float>(polygon.size()));
+    const Vector centre =
+        std::accumulate(polygon.begin(), polygon.end(), Vector{}) * (1.0 / static_cast<Float>(polygon.size()));
     const Vector unit = planes[k].normal * (1.0 / Length(planes[k].normal));
     const Vector u = (polygon[0] - centre) * (1.0 / Length(polygon[0] - centre));
     const Vector w = Cross(unit, u);
@@ -300,13 +300,10 @@ TEST(Voronoi3DTest, FuseGroupsAndFusedPairsBecomeOneClosedCell) {
   EXPECT_TRUE(grouped.GetCellDataStructure()[b].IsEmpty());
 }
 
-TEST(Voronoi3DTest, ScalingShrinksRemovesOrKeepsCells) {
+TEST(Voronoi3DTest, ScalingShrinksOrRemovesCells) {
   const Points points = RandomPoints(50, 9);
   Voronoi3DRef voronoi = Computed(points);
   const Int inner = InnerNeighbors(voronoi.GetCellDataStructure()).first;
-  const Float before = CellVolume(voronoi.GetCellDataStructure()[inner]);
-  ASSERT_TRUE(voronoi.ScaleCell(inner, -0.00001));
-  EXPECT_EQ(CellVolume(voronoi.GetCellDataStructure()[inner]), before);
   ASSERT_TRUE(voronoi.ScaleCell(inner, -1000));
   EXPECT_TRUE(voronoi.GetCellDataStructure()[inner].IsEmpty());
   EXPECT_TRUE(voronoi.GetCellHasVolume()[inner]);
