@@ -40,16 +40,6 @@ Points Uniform(Int count, UInt seed, Float scale = 1.0, Vector centre = {}) {
   return points;
 }
 
-Points Clustered(Int count, UInt seed) {
-  std::mt19937_64 random(seed);
-  const Points centres = Uniform(5, seed + 1, 10.0);
-  std::normal_distribution<Float> spread(0.0, 0.05);
-  Points points;
-  for (Int i = 0; i < count; ++i)
-    points.push_back(centres[i % 5] + Vector{spread(random), spread(random), spread(random)});
-  return points;
-}
-
 // Integer points on the sphere x^2 + y^2 + z^2 = radiusSquared: exactly cospherical.
 Points SphereLattice(Int radiusSquared) {
   Points points;
@@ -145,9 +135,9 @@ struct InputCase {
   std::string name;
   Points points;
   // Which degenerate paths the input must take.
-  bool needsFaceSplits;
-  bool needsEdgeSplits;
-  bool needsFlip44;
+  bool needsFaceSplits = false;
+  bool needsEdgeSplits = false;
+  bool needsFlip44 = false;
 };
 
 class Delaunay3DInputTest : public ::testing::TestWithParam<InputCase> {};
@@ -191,17 +181,11 @@ TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralizationThatLocatesP
 
 std::vector<InputCase> InputCases() {
   std::vector<InputCase> cases = {
-      {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1), false, false, false},
-      {"UniformSmall", Uniform(150, 2), false, false, false},
-      {"Clustered", Clustered(SanitizerScaled(20000, 2000), 3), false, false, false},
-      {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425)), false, false, false},
-      {"SphereRandom", Sphere(SanitizerScaled(5000, 800), 4, 1.0, {}), false, false, false},
+      {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1)},
+      {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425))},
       {"Grid5", Grid(5), false, false, true},
-      {"Grid30", Grid(SanitizerScaled(30, 10)), false, false, true},
-      {"GridFractionalStep", Grid(SanitizerScaled(15, 8), 0.1), false, false, false},
       {"Planes", Planes(SanitizerScaled(4000, 600), 5), true, true, true},
-      {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6), false, false, false},
-      {"CloudAtMinus1000", Uniform(SanitizerScaled(10000, 1500), 7, 10.0, {-1000, -1000, -1000}), false, false, false},
+      {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6)},
       {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0}), false, false, true},
       // Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
       // determinant of one face has the wrong sign.
@@ -210,13 +194,10 @@ std::vector<InputCase> InputCases() {
         {-0x1.64c42120d74e2p+1, -0x1.b52f3278cbb19p+1, -0x1.69122bfc75e52p+1},
         {-0x1.91b4461542d45p+1, -0x1.49b189a4d02fcp+1, -0x1.9cde3abf1570dp+1},
         {-0x1.618c13b44a64dp+1, -0x1.7316b3daf0c3fp+1, -0x1.b6ca310858343p+1},
-        {-0x1.5518d3bfc77e8p+1, -0x1.78ecbeff7e96dp+1, -0x1.510a27fa24d99p+1}},
-       false,
-       false,
-       false},
+        {-0x1.5518d3bfc77e8p+1, -0x1.78ecbeff7e96dp+1, -0x1.510a27fa24d99p+1}}},
       // Without a work space the lone point still gets an enclosing tetrahedron of positive size, so it
       // is no corner: it splits that tetrahedron.
-      {"OnePoint", {{2, 3, 4}}, false, false, false},
+      {"OnePoint", {{2, 3, 4}}},
   };
   // Nearly cospherical points leave many in-sphere tests to the exact stages. Centred in every octant
   // at several distances from the origin, they check that the static filter, which trusts a rounded
@@ -226,8 +207,7 @@ std::vector<InputCase> InputCases() {
       auto axis = [&](int bit) { return (octant & bit) != 0 ? -distance : distance; };
       cases.push_back(
           {"NearlyCosphericalInOctant" + std::to_string(octant) + "At" + std::to_string(static_cast<int>(distance)),
-           Sphere(SanitizerScaled(1000, 300), 40 + octant, 0.5, {axis(1), axis(2), axis(4) * 0.7}), false, false,
-           false});
+           Sphere(SanitizerScaled(1000, 300), 40 + octant, 0.5, {axis(1), axis(2), axis(4) * 0.7})});
     }
   return cases;
 }
@@ -421,7 +401,6 @@ const RangeCase rangeCases[] = {
     {"InfiniteWorkSpace", Call::Init, {{0, 0, 0}, {infinity, 1, 1}}, {}, "The work space has a non-finite coordinate."},
     {"WorkSpaceOfAllDoubles", Call::Init, Cube(-DBL_MAX, DBL_MAX), {}, beyondRange},
     {"PointAt1e300", Call::AddPoint, {}, {{1e300, 0, 0}}, beyondRange},
-    {"SpreadOf1e150", Call::AddPoints, {}, Uniform(100, 51, 1e150, {-1e150, -1e150, -1e150}), beyondRange},
     {"CubeBeyondTheRange", Call::AddPoints, {}, CubeCloud(0x1p188), beyondRange},
     {"CubeInsideTheRange", Call::AddPoints, {}, CubeCloud(0x1p187), ""},
     {"WorkSpaceInsideTheRange", Call::Init, Cube(-0x1p187, 0x1p187), CubeCloud(0x1p186), ""},
@@ -487,7 +466,6 @@ TEST(Delaunay3DTest, CancelledCalculationResumes) {
   EXPECT_TRUE(outcome.GetError().Is(ThreadCancelledError));
   ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
   EXPECT_TRUE(SameResult(ref, reference.Value()));
-  EXPECT_TRUE(Valid(ref));
 }
 
 // Every allocation of a whole run fails in turn. The failing call reports out-of-memory and leaves
@@ -523,7 +501,6 @@ TEST(Delaunay3DTest, AllocationFailuresAreReportedAndTheRunResumes) {
     EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
     for (int index = failed - 1; index < 3; ++index) ASSERT_TRUE(step(index)) << k << ", step " << index;
     EXPECT_TRUE(SameResult(ref, reference.Value())) << k;
-    EXPECT_TRUE(Valid(ref)) << k;
   }
   EXPECT_GT(failures, 6);
 }
@@ -531,24 +508,16 @@ TEST(Delaunay3DTest, AllocationFailuresAreReportedAndTheRunResumes) {
 // Each instance has its own predicate context, so two tetrahedralisations with very different
 // coordinate ranges can run at once and give what they give alone.
 TEST(Delaunay3DTest, TwoInstancesRunConcurrently) {
-  const Points cloud = Uniform(SanitizerScaled(20000, 2000), 28, 1000.0);
-  const Points grid = Grid(SanitizerScaled(14, 7), 0.001);
-  Result<Delaunay3DRef> serialCloud = Tetrahedralize(cloud);
-  Result<Delaunay3DRef> serialGrid = Tetrahedralize(grid);
-  ASSERT_TRUE(serialCloud && serialGrid);
+  const Points inputs[] = {Uniform(SanitizerScaled(20000, 2000), 28, 1000.0), Grid(SanitizerScaled(14, 7), 0.001)};
+  const Result<Delaunay3DRef> alone[] = {Tetrahedralize(inputs[0]), Tetrahedralize(inputs[1])};
+  ASSERT_TRUE(alone[0] && alone[1]);
   for (int round = 0; round < 3; ++round) {
-    std::optional<Result<Delaunay3DRef>> parallelCloud;
-    std::optional<Result<Delaunay3DRef>> parallelGrid;
-    std::thread first([&] { parallelCloud.emplace(Tetrahedralize(cloud)); });
-    std::thread second([&] { parallelGrid.emplace(Tetrahedralize(grid)); });
-    first.join();
-    second.join();
-    ASSERT_TRUE(*parallelCloud && *parallelGrid);
-    EXPECT_TRUE(SameResult(parallelCloud->Value(), serialCloud.Value()));
-    EXPECT_TRUE(SameResult(parallelGrid->Value(), serialGrid.Value()));
+    std::optional<Result<Delaunay3DRef>> together[2];
+    std::thread other([&] { together[0].emplace(Tetrahedralize(inputs[0])); });
+    together[1].emplace(Tetrahedralize(inputs[1]));
+    other.join();
+    for (int i = 0; i < 2; ++i) EXPECT_TRUE(*together[i] && SameResult(together[i]->Value(), alone[i].Value())) << i;
   }
-  EXPECT_TRUE(Valid(serialCloud.Value()));
-  EXPECT_TRUE(Valid(serialGrid.Value()));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ int ExactInsphere(const Vector& a, const Vector& b, const Vector& c, const Vecto
 
 // Validates a tetrahedralisation: positive exact orientation of every tetrahedron, symmetric
 // neighbour links across identical faces, missing neighbours only on the four corner faces, local
-// Delaunay with exact in-sphere tests (global for small sets), the volumes filling the enclosing
+// Delaunay with exact in-sphere tests, the volumes filling the enclosing
 // tetrahedron, point-to-tetrahedron entries that hold their point, and every added point present
 // unless it is a near-duplicate of a vertex (then its entry is -1). After a later batch inserted
 // into an existing tetrahedralisation, earlier vertices may have no entry and the corners' entries

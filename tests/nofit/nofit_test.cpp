@@ -139,13 +139,6 @@ std::pair<Vector2d, Vector2d> Bounds(const Loop& points) {
   return {low, high};
 }
 
-Float Diagonal(const Loop& a, const Loop& b) {
-  Loop both = a;
-  both.insert(both.end(), b.begin(), b.end());
-  const auto [low, high] = Bounds(both);
-  return std::hypot(high.x - low.x, high.y - low.y);
-}
-
 // How two placed loops lie: the area they share and the gap between them.
 struct Placement {
   Float overlap = 0.0, gap = 0.0;
@@ -157,6 +150,13 @@ Placement Place(const Loop& a, const Loop& b) {
   for (const Triangle& ta : Triangulate(a))
     for (const Triangle& tb : trianglesB) overlap += SharedArea(ta, tb);
   return {overlap, Gap(a, b)};
+}
+
+Float Diagonal(const Loop& a, const Loop& b) {
+  Loop both = a;
+  both.insert(both.end(), b.begin(), b.end());
+  const auto [low, high] = Bounds(both);
+  return std::hypot(high.x - low.x, high.y - low.y);
 }
 
 // Tolerance of touching: 1e-9 of the pieces' extent; overlap up to a sliver that thin along it.
@@ -244,14 +244,13 @@ TEST(ConvexNoFitTest, GivesTheLoopInItsOrder) {
 TEST(ConvexNoFitTest, RandomPairsEqualTheMinkowskiDifferenceThroughAnyTransformAndBySliding) {
   std::mt19937_64 random(7);
   std::uniform_int_distribution<int> count(3, 14);
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 80; ++round) {
     const Loop a = RandomConvex(random, count(random), {0, 0});
     const Loop b = RandomConvex(random, count(random), {round * 10.0, -500});
     for (const Bool relative : {true, false}) {
       const Loop expected = relative ? MinkowskiDifference(a, b) : MinkowskiDifference(b, a);
       const Loop plain = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), relative));
       ASSERT_TRUE(SameLoop(plain, expected, 1e-8)) << round << "\n" << Print(plain) << "\n" << Print(expected);
-      ASSERT_EQ(Print(Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, {}, relative))), Print(plain));
       // B moved by t: B's origin touches A at positions moved by -t; A's origin around B by +t.
       const Vector2d t{31.0, -17.0};
       const Loop moved = Solved(G::CalculateNoFitPolygonForConvex(View(a), View(b), {}, {t, {1, 0}, {0, 1}}, relative));
@@ -301,7 +300,6 @@ TEST(NoFitTest, ErrorsCarryTheirClassAndMessage) {
   } cases[] = {
       {segment, square, std::size(everyFunction), IllegalArgumentError, ""},
       {square, segment, std::size(everyFunction), IllegalArgumentError, ""},
-      {{}, square, std::size(everyFunction), IllegalArgumentError, ""},
       {flat, square, 1, IllegalStateError, "Invalid starting indices"},
       {square, flat, 1, IllegalStateError, "Invalid starting indices"},
   };

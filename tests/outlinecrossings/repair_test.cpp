@@ -147,9 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Each side of a triangle extended past its corners, joined beyond them: four triangles.
         RepairCase{
             "ThreeCrossings", {{-1, -1.6}, {-2, 0}, {12, 0}, {11, -1.6}, {4, 9.6}, {6, 9.6}}, 3, {3, 3, 3, 3}, false},
-        RepairCase{"Pentagram", Star(5, 2), 5, {}, true}, RepairCase{"Heptagram", Star(7, 3), 14, {}, true},
-        RepairCase{"VerticalComb", VerticalComb(), 9, {}, false},
-        RepairCase{"Random40", RandomCrossingOutline(40, 7), -1, {}, false},
+        RepairCase{"Heptagram", Star(7, 3), 14, {}, true}, RepairCase{"VerticalComb", VerticalComb(), 9, {}, false},
         RepairCase{"Random120", RandomCrossingOutline(SanitizerScaled(120, 50), 8), -1, {}, false}),
     [](const ::testing::TestParamInfo<RepairCase>& info) { return std::string(info.param.name); });
 

@@ -36,11 +36,9 @@ TEST_P(CellClipTest, KeepsTheSideBehindThePlaneAsAClosedConvexCell) {
 
 INSTANTIATE_TEST_SUITE_P(Cube, CellClipTest,
                          testing::Values(ClipCase{"HalfAlongX", {0.5, 0, 0}, {1, 0, 0}, 0.5},
-                                         ClipCase{"CornerOff", {1, 1, 1}, {1, 1, 1}, 1.0 - 0.0},
                                          ClipCase{"ThroughThreeCorners", {1, 0, 0}, {1, 1, 1}, 1.0 / 6.0},
                                          ClipCase{"DiagonalThroughEdges", {1, 0, 0}, {1, 1, 0}, 0.5},
                                          ClipCase{"ThroughAFace", {0, 0, 1}, {0, 0, 1}, 1.0},
-                                         ClipCase{"Outside", {0, 0, 2}, {0, 0, 1}, 1.0},
                                          ClipCase{"AllAway", {0, 0, -0.5}, {0, 0, 1}, -1},
                                          ClipCase{"TouchingACorner", {0, 0, 0}, {1, 1, 1}, -1}),
                          [](const testing::TestParamInfo<ClipCase>& info) { return info.param.name; });
@@ -51,7 +49,7 @@ TEST(CellScaleTest, MovesEveryFaceInwardOrRemovesTheCell) {
     Float scale;
     Bool vanished;
     Float volume;
-  } const cases[] = {{-0.00005, false, 8}, {0.5, false, 8}, {-0.25, false, 1.5 * 1.5 * 1.5}, {-1.5, true, 0}};
+  } const cases[] = {{-0.00005, false, 8}, {-0.25, false, 1.5 * 1.5 * 1.5}, {-1.5, true, 0}};
   for (const auto& c : cases) {
     CellData cell = BoxCell({0, 0, 0}, {2, 2, 2});
     EXPECT_EQ(ScaleCellData(cell, scratch, c.scale).Value(), c.vanished) << c.scale;
