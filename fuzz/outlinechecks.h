@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 
 #include "fuzzinput.h"
 #include "geom/exactpredicates2d.h"
@@ -14,14 +15,29 @@ inline Bool CrossesProperly(const Vector2d& p, const Vector2d& q, const Vector2d
          Sign(Predicates::Orient(r, s, p)) * Sign(Predicates::Orient(r, s, q)) < 0;
 }
 
-// Whether two edges of the closed loop cross each other; touching is allowed.
-inline Bool HasProperCrossing(Block<const Vector2d> loop) {
+// Distance from p to the line through a and b (a != b).
+inline Float DistanceToLine(const Vector2d& p, const Vector2d& a, const Vector2d& b) {
+  const Vector2d d = b - a;
+  return std::fabs(d.x * (p.y - a.y) - d.y * (p.x - a.x)) / std::hypot(d.x, d.y);
+}
+
+// A proper crossing with every end farther than `margin` from the other segment's line: a crossing
+// that rounding of computed points cannot have made out of a touch.
+inline Bool CrossesClearly(const Vector2d& p, const Vector2d& q, const Vector2d& r, const Vector2d& s, Float margin) {
+  if (!CrossesProperly(p, q, r, s)) return false;
+  return DistanceToLine(p, r, s) > margin && DistanceToLine(q, r, s) > margin && DistanceToLine(r, p, q) > margin &&
+         DistanceToLine(s, p, q) > margin;
+}
+
+// Whether two edges of the closed loop cross each other; touching is allowed. With a positive margin
+// only clear crossings count.
+inline Bool HasProperCrossing(Block<const Vector2d> loop, Float margin = 0.0) {
   const Int count = loop.GetCount();
   for (Int first = 0; first < count; ++first) {
     for (Int second = first + 1; second < count; ++second) {
-      if (CrossesProperly(loop[first], loop[(first + 1) % count], loop[second], loop[(second + 1) % count])) {
-        return true;
-      }
+      const Vector2d &p = loop[first], &q = loop[(first + 1) % count];
+      const Vector2d &r = loop[second], &s = loop[(second + 1) % count];
+      if (margin > 0.0 ? CrossesClearly(p, q, r, s, margin) : CrossesProperly(p, q, r, s)) return true;
     }
   }
   return false;
