@@ -128,6 +128,14 @@ class ConvexDecomposition {
     const Int b = remaining_[k], first = chain_[0];
     const GEOMETRY_TEST_EXACT turn = Classify(b, first, chain_[1]);
     if (turn != GEOMETRY_TEST_EXACT::GEOM_TRUE && turn != GEOMETRY_TEST_EXACT::GEOM_ANTIPARALLEL) return false;
+    // At a convex first index the diagonal must also run on the inner side of the edge that comes
+    // into it: otherwise it passes outside the loop, around a stretch of the loop that bends into
+    // the would-be piece, and no edge crosses it. (At a reflex first index the turn above already
+    // keeps it inside.)
+    const Int incoming = remaining_[(chainStart_ + m - 1) % m];
+    if (Classify(incoming, first, chain_[1]) == GEOMETRY_TEST_EXACT::GEOM_TRUE &&
+        Classify(incoming, first, b) != GEOMETRY_TEST_EXACT::GEOM_TRUE)
+      return false;
     for (Int q = (k + 1) % m; (q + 1) % m != chainStart_; q = (q + 1) % m) {
       Vector2d crossing;
       if (GeometryUtilsImpl::IntersectSegments2D(points_[b], points_[first], points_[remaining_[q]],
@@ -181,7 +189,12 @@ class ConvexDecomposition {
               }
               break;
             }
-            const Bool fits = ClosingDiagonalFits(k);
+            // A reflex B that closes the piece must turn convexly from the chain's last index to
+            // the chain's first: its turn in the loop says nothing about that, and closing on a
+            // reflex turn leaves a piece that is not convex.
+            const Bool fits =
+                ClosingDiagonalFits(k) &&
+                (convex || Classify(chain_[chain_.GetCount() - 1], b, chain_[0]) == GEOMETRY_TEST_EXACT::GEOM_TRUE);
             if (fits) ZEMOX_TRY(chain_.Append(b));
             if (fits && convex) break;
             if (fits || chain_.GetCount() > 2) {
