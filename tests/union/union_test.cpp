@@ -201,6 +201,13 @@ TEST(UnionOracleTest, VertexExactlyOnTheOtherEdgeStaysThere) {
   ExpectUnion({{1, 0}, {0, 1}, {1, 3}, {3, 1}, {1, 1}, {3, 0}}, {{2, 0}, {0, 2}, {4, 2}, {4, 0}}, 1e-9);
 }
 
+// B crosses A's two long edges from (0, 2) and from (12.5, 9.75) several times close together, and
+// leaves two holes between them.
+TEST(UnionOracleTest, CrossingsCloseTogetherOnLongEdgesLeaveSimpleHoles) {
+  ExpectUnion({{0, 0}, {4.5, 4}, {0, 2}, {12.5, 9.75}, {3, 1}, {5, 3}}, {{5.5, 1}, {3, 0}, {0, 0}, {4, 2}, {2, 4}},
+              1e-9);
+}
+
 TEST(UnionOracleTest, RandomPairsMatchTheAreaOfAnIndependentIntersection) {
   std::mt19937_64 random(11);
   std::uniform_real_distribution<Float> offset(-60.0, 60.0);

@@ -712,6 +712,11 @@ class UnionBuilder {
   Int ChooseSuccessor(Int previous, Int current, Bool preferA) {
     const GraphNode& node = nodes_[current];
     if (!OnBothChains(node)) return node.nextA >= 0 ? node.nextA : node.nextB;
+    // A trace that starts at a proper crossing leaves it on the edge the search chose, the one that
+    // leaves the other loop, even where the node beyond was passed before: a vertex both loops share
+    // lies on the outer loop and on a hole.
+    if (previous < 0 && node.crossesProperly && node.vertexA < 0 && node.vertexB < 0)
+      return preferA ? node.nextA : node.nextB;
     const Bool usedA = nodes_[node.nextA].used, usedB = nodes_[node.nextB].used;
     if (usedA != usedB) return usedA ? node.nextB : node.nextA;
     if (usedA) return node.nextB;
