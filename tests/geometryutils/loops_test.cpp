@@ -194,12 +194,15 @@ void ExpectConvexCover(const Loop& loop, const BaseArray<BaseArray<Int>>& pieces
 
 TEST(ConvexDecompositionTest, PiecesAreConvexAndCoverTheLoop) {
   const Loop lShape = {{0, 0}, {4, 0}, {4, 2}, {2, 2}, {2, 4}, {0, 4}};
-  // The last loop's piece would close at its reflex vertex (3, 1), which stays reflex inside the piece.
-  std::vector<Loop> loops = {lShape,
-                             Reversed(lShape),
-                             Square(0, 0, 1),
-                             {{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}},
-                             {{0, 3}, {1, 1}, {-2, 11}, {10, 0}, {0, -1}, {3, 1}, {1, 0}}};
+  std::vector<Loop> loops = {
+      lShape,
+      Reversed(lShape),
+      Square(0, 0, 1),
+      {{0, 0}, {1, 0}, {2, 0}, {2, 2}, {0, 2}},
+      // A piece would close at the reflex vertex (3, 1), which stays reflex inside the piece.
+      {{0, 3}, {1, 1}, {-2, 11}, {10, 0}, {0, -1}, {3, 1}, {1, 0}},
+      // A diagonal from (-471, 308) to (-227, -454) runs within 1e-4 of the next edge.
+      {{-451, 421}, {-471, 308}, {-719, -630}, {-227, -454}, {-145, -710}, {359, -365}, {672, -160}}};
   std::mt19937_64 random(21);
   for (int round = 0; round < 40; ++round) loops.push_back(RandomStar(random, 30, 0, 0, true));
   for (const Loop& loop : loops) {

@@ -120,6 +120,25 @@ class ConvexDecomposition {
     return ClassifyTurn(points_[predecessor], points_[vertex], points_[successor], clockwise_);
   }
 
+  // The turn at a vertex of the remaining loop. Where a cut diagonal ends at the vertex, the turn
+  // can come out straight within the tolerance although the loop is clean: a diagonal of a loop
+  // with integer corners a thousand units across may run within 1e-4 of the next edge's direction.
+  // The tolerance cannot tell that from an unclean loop, so there the exact orientation decides,
+  // and an exactly straight turn keeps the piece convex. Only a straight turn between a vertex's own
+  // loop neighbours is unclean input.
+  GEOMETRY_TEST_EXACT ClassifyInRemaining(Int predecessor, Int vertex, Int successor) const {
+    const GEOMETRY_TEST_EXACT turn = Classify(predecessor, vertex, successor);
+    const Int n = points_.GetCount();
+    const Bool nextToCut = predecessor != (vertex + n - 1) % n || successor != (vertex + 1) % n;
+    if (!nextToCut || (turn != GEOMETRY_TEST_EXACT::GEOM_PARALLEL && turn != GEOMETRY_TEST_EXACT::GEOM_ANTIPARALLEL))
+      return turn;
+    const Float orientation = ExactPredicates2DImpl::Orient(points_[predecessor], points_[vertex], points_[successor]) *
+                              (clockwise_ ? -1.0 : 1.0);
+    if (orientation > 0.0 || (orientation == 0.0 && turn == GEOMETRY_TEST_EXACT::GEOM_PARALLEL))
+      return GEOMETRY_TEST_EXACT::GEOM_TRUE;
+    return orientation < 0.0 ? GEOMETRY_TEST_EXACT::GEOM_FALSE : turn;
+  }
+
   // The diagonal from B (at position k) back to the chain's first index closes a convex piece when
   // the turn there stays convex (or straight back) and no edge of the remaining loop between B's
   // successor and the chain's start crosses it.
@@ -157,7 +176,7 @@ class ConvexDecomposition {
     const Int stepLimit = 2 * m * m + 2 * m;
     for (Int k = 0, steps = 0; steps < stepLimit; ++steps) {
       const Int b = remaining_[k];
-      const GEOMETRY_TEST_EXACT turn = Classify(predecessor, b, remaining_[(k + 1) % m]);
+      const GEOMETRY_TEST_EXACT turn = ClassifyInRemaining(predecessor, b, remaining_[(k + 1) % m]);
       if (chain_.IsEmpty()) {
         if (turn == GEOMETRY_TEST_EXACT::GEOM_FALSE) {
           ZEMOX_TRY(StartChain(k));
