@@ -76,7 +76,9 @@ void ExpectNoSpike(Block<const Vector2d> loop) {
 }
 
 // The union of A and B: area against the oracle, every hole a counter-clockwise loop, the outer loop
-// around every vertex of both inputs. Loops that do not overlap have no union outline.
+// around every vertex of both inputs; the outer loop alone, the holes alone and the whole outline
+// traced from the crossings are parts of the same outline. Loops that do not overlap have no union
+// outline.
 void ExpectUnion(const Loop& a, const Loop& b, Float tolerance) {
   Result<Loops> loops = G::CalculateUnionOfPolygons(View(a), View(b), true, true);
   ASSERT_TRUE(loops) << loops.GetError().Message();
@@ -95,6 +97,18 @@ void ExpectUnion(const Loop& a, const Loop& b, Float tolerance) {
       const Int winding = G::GetPointInPolygonWindingNumber2D(p, outer, edgeHit);
       EXPECT_TRUE(winding != 0 || edgeHit != 0) << p.x << ", " << p.y;
     }
+  }
+  const auto part = [&](Bool includeHoles, Bool createOuterLoop) {
+    Result<Loops> loops = G::CalculateUnionOfPolygons(View(a), View(b), includeHoles, createOuterLoop);
+    EXPECT_TRUE(loops) << includeHoles << createOuterLoop;
+    return loops ? std::move(loops.Value()) : Loops{};
+  };
+  const Float outerArea = -SignedArea(outer);
+  EXPECT_NEAR(UnionArea(part(false, true)), outerArea, tolerance);
+  EXPECT_NEAR(UnionArea(part(true, false)), UnionArea(loops.Value()) - outerArea, tolerance);
+  const Loops whole = part(false, false);
+  if (!whole.IsEmpty()) {
+    EXPECT_NEAR(UnionArea(whole), UnionArea(loops.Value()), tolerance);
   }
 }
 
@@ -206,6 +220,53 @@ TEST(UnionOracleTest, VertexExactlyOnTheOtherEdgeStaysThere) {
 TEST(UnionOracleTest, CrossingsCloseTogetherOnLongEdgesLeaveSimpleHoles) {
   ExpectUnion({{0, 0}, {4.5, 4}, {0, 2}, {12.5, 9.75}, {3, 1}, {5, 3}}, {{5.5, 1}, {3, 0}, {0, 0}, {4, 2}, {2, 4}},
               1e-9);
+}
+
+// Loops on a coarse grid that share vertices, touch and cross at vertices. Each lost a hole, traced
+// an outline the wrong way round or crossed itself before.
+TEST(UnionOracleTest, LoopsMeetingAtGridPointsKeepEveryHole) {
+  const std::vector<std::pair<Loop, Loop>> pairs = {
+      // A's vertex (22, 29) touches B's edge from below: the outer loop and a hole meet there.
+      {{{22, 29}, {27, 19}, {32, 1}, {13, 4}, {6, 8}, {3, 16}, {9, 35}, {13, 40}, {17, 30}, {17, 19}},
+       {{25, 28}, {7, 34}, {-1, 37}, {1, 28}, {-8, 28}, {-11, 46}, {7, 50}, {-9, 45}}},
+      // The hole (4, 6), (4, 5), (6, 4) has nothing but points on both loops.
+      {{{4, 4}, {3, 2}, {6, 4}, {4, 0}, {2, 3}, {0, 7}, {0, 8}, {2, 8}, {7, 7}, {8, 5}, {6, 5}, {4, 6}},
+       {{7, 8}, {8, 8}, {7, 4}, {5, 3}, {4, 3}, {2, 4}, {4, 5}, {6, 4}, {4, 6}, {7, 9}}},
+      // The hole through the shared (3, 5) and (4, 7) leaves (3, 5) towards (4, 7), which the outer
+      // loop passed.
+      {{{3, 5}, {4, 7}, {6, 8}, {8, 7}, {7, 6}, {7, 2}, {6, 1}, {1, 3}, {0, 4}},
+       {{-4, 5}, {-3, 7}, {3, 11}, {4, 10}, {4, 7}, {2, 8}, {-1, 7}, {3, 5}, {1, 3}, {-4, 4}}},
+      // The hole leaves the crossing (28, 21) towards (32, 27), a vertex of the outer loop.
+      {{{26, 18}, {32, 27}, {33, 11}, {31, 11}, {16, 14}, {5, 16}, {3, 21}, {3, 27}, {2, 35}, {18, 24}, {29, 23}},
+       {{32, 27}, {29, 27}, {27, 15}, {22, 17}, {8, 34}, {2, 31}, {4, 37}, {21, 47}, {-2, 40}, {36, 52}}},
+      // The hole (2, 4), (3, 2), (3, 4): a lone vertex between two points that other loops pass.
+      {{{0, 2},
+        {0, 3},
+        {1, 6},
+        {2, 8},
+        {2, 6},
+        {5, 8},
+        {6, 8},
+        {6, 4},
+        {8, 1},
+        {7, 0},
+        {4, 2},
+        {6, 3},
+        {5, 6},
+        {3, 4},
+        {2, 4},
+        {3, 2}},
+       {{6, 4}, {8, 8}, {11, 9}, {11, 5}, {3, 2}, {3, 4}}},
+      // At the shared (4, 7) the hole turns onto A's edge to (7, 6), which the outer loop passed.
+      {{{5, 8}, {4, 7}, {7, 6}, {2, 0}, {1, 6}}, {{10, 4}, {7, 6}, {5, 9}, {4, 7}, {2, 5}, {5, 10}, {7, 12}}},
+      // The shared (4, 4) lies inside the union: no outline starts there.
+      {{{5, 4}, {7, 5}, {7, 2}, {3, 2}, {1, 3}, {0, 4}, {3, 8}, {7, 7}, {4, 4}},
+       {{6, 8}, {7, 8}, {8, 3}, {11, 2}, {4, 4}, {3, 7}, {4, 5}}},
+  };
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    SCOPED_TRACE(k);
+    ExpectUnion(pairs[k].first, pairs[k].second, 1e-9);
+  }
 }
 
 TEST(UnionOracleTest, RandomPairsMatchTheAreaOfAnIndependentIntersection) {

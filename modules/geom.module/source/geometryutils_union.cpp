@@ -30,6 +30,8 @@ constexpr Float segmentEndSquared = 1e-10;
 constexpr Float clusterSquared = 1e-7;
 constexpr Float tracedPointSquared = 1e-6;
 constexpr Float straightTurn = 0.0001;
+// A point where one loop touches the other's edge lies on a traced edge this close to it.
+constexpr Float touchReach = 1e-7;
 // Grid of vertex identity: 1e-6 steps in 32 bits per coordinate.
 constexpr Float gridScale = 1e6;
 constexpr Float gridLimit = 2147.483;
@@ -378,6 +380,8 @@ struct GraphNode {
   // B, which makes A's successor the one on the union's outline.
   Bool crossesProperly = false;
   Bool aLeavesB = false;
+  // A node whose outgoing edges were found to lie inside or along the other loop.
+  Bool noOutlineEdge = false;
 };
 
 enum class Chain { A, B };
@@ -436,6 +440,17 @@ Int SideOf(const Vector2d& point, Block<const Vector2d> loop) {
   for (Int i = 0; i < loop.GetCount(); ++i)
     if (OnSegment(point, loop[i], loop[(i + 1) % loop.GetCount()])) return 0;
   return GeometryUtilsImpl::GetPointInPolygonWindingNumber2DExact(point, loop) == 0 ? 1 : -1;
+}
+
+// Within `reach` of the loop's outline.
+Bool WithinReach(const Vector2d& point, Block<const Vector2d> loop, Float reach) {
+  for (Int i = 0; i < loop.GetCount(); ++i) {
+    const Vector2d s = loop[i], d = loop[(i + 1) % loop.GetCount()] - s;
+    const Float t = std::clamp(Dot(point - s, d) / Dot(d, d), 0.0, 1.0);
+    const Vector2d offset = point - (s + d * t);
+    if (Dot(offset, offset) <= reach * reach) return true;
+  }
+  return false;
 }
 
 // Inside the corner of a clockwise loop at `corner`: strictly within the turn from the outgoing edge
@@ -524,9 +539,27 @@ class UnionBuilder {
           records_[members[m]].ignored = true;
           records_[members[m]].clusterOfFour = count == 4;
         }
+        if (count == 2) ZEMOX_TRY(KeepTouchPoint(records_[members[0]], records_[members[1]]));
       }
     }
     return OK();
+  }
+
+  // Two records are a vertex of one loop on the inside of the other's edge when they pair the vertex's
+  // two segments with that one edge, at the vertex and away from the edge's ends.
+  Result<void> KeepTouchPoint(const CrossingRecord& first, const CrossingRecord& second) {
+    constexpr Int32 endsOfA = 0b0011, endsOfB = 0b1100;
+    const Bool vertexOfA = first.segmentB == second.segmentB && first.segmentA != second.segmentA;
+    const Bool vertexOfB = first.segmentA == second.segmentA && first.segmentB != second.segmentB;
+    if (vertexOfA == vertexOfB) return OK();
+    const Int32 ownEnds = vertexOfA ? endsOfA : endsOfB, otherEnds = vertexOfA ? endsOfB : endsOfA;
+    for (const CrossingRecord* record : {&first, &second})
+      if (!(record->endpointBits & ownEnds) || (record->endpointBits & otherEnds)) return OK();
+    const OverlapLoop& loop = vertexOfA ? a_ : b_;
+    const Int s1 = vertexOfA ? first.segmentA : first.segmentB, s2 = vertexOfA ? second.segmentA : second.segmentB;
+    const Int vertex = loop.Next(s1) == s2 ? s2 : loop.Next(s2) == s1 ? s1 : -1;
+    if (vertex < 0) return OK();
+    return touchPoints_.Append(loop.positions[vertex]);
   }
 
   Bool ClusterOnlyTouches(const Vector2d& point, const Int* members, Int count) const {
@@ -634,21 +667,25 @@ class UnionBuilder {
 
   // ---- Traces ----
 
+  // Without the outer loop and the holes asked for, the result is every loop of the outline traced
+  // through the points where the loops cross or meet: the outer loop and the holes, which the
+  // searches for holes find more reliably than a search among those points alone (a hole can pass
+  // nothing but points already passed by the outer loop or another hole).
   Result<Loops> TraceLoops(Bool includeHolesInResult, Bool createOuterLoop) {
     Loops loops;
+    const Bool wholeOutline = !createOuterLoop && !includeHolesInResult;
     // Holes are the outline left once the outer loop is traced, so it is traced for them too.
-    if (createOuterLoop || includeHolesInResult) {
-      Bool preferA = false;
-      const Int start = OuterStart(preferA);
-      BaseArray<Vector2d> outer = ZEMOX_TRY(Trace(start, preferA));
-      if (createOuterLoop) ZEMOX_TRY(loops.Append(std::move(outer)));
-      if (!includeHolesInResult) return loops;
-    }
+    Bool preferA = false;
+    const Int outerStart = OuterStart(preferA);
+    BaseArray<Vector2d> outer = ZEMOX_TRY(Trace(outerStart, preferA, false));
+    ZEMOX_TRY(PassTouchPoints(outer));
+    if (createOuterLoop || wholeOutline) ZEMOX_TRY(loops.Append(std::move(outer)));
+    if (!includeHolesInResult && !wholeOutline) return loops;
     while (true) {
-      Bool preferA = false;
-      const Int start = includeHolesInResult ? FindHoleStart(preferA) : FindOutlineStart(preferA);
+      const Int start = FindHoleStart(preferA);
       if (start < 0) return loops;
-      BaseArray<Vector2d> traced = ZEMOX_TRY(Trace(start, preferA));
+      BaseArray<Vector2d> traced = ZEMOX_TRY(Trace(start, preferA, true));
+      ZEMOX_TRY(PassTouchPoints(traced));
       if (traced.GetCount() >= 3) ZEMOX_TRY(loops.Append(std::move(traced)));
     }
   }
@@ -677,12 +714,13 @@ class UnionBuilder {
 
   // Follows the graph from `start` until it comes back there. More steps than the loops can make
   // together means links that never close: degenerate input.
-  Result<BaseArray<Vector2d>> Trace(Int start, Bool preferA) {
+  // A trace from a search's start leaves it on the chain the search chose (`leaveOnPreferred`).
+  Result<BaseArray<Vector2d>> Trace(Int start, Bool preferA, Bool leaveOnPreferred) {
     BaseArray<Vector2d> loop;
     ZEMOX_TRY(loop.Append(nodes_[start].position));
     Int previous = -1, current = start;
     for (Int steps = 0;; ++steps) {
-      const Int next = ChooseSuccessor(previous, current, preferA);
+      const Int next = ChooseSuccessor(previous, current, preferA, leaveOnPreferred);
       if (next < 0 || steps > stepLimit_) return ZEMOX_ERROR(DegeneratedInputError);
       if (next == start) break;
       ZEMOX_TRY(AppendTraced(loop, nodes_[next].position));
@@ -694,6 +732,43 @@ class UnionBuilder {
     // the loop is closed no later search may start there again.
     nodes_[start].used = true;
     return loop;
+  }
+
+  // A traced edge that runs over a point where one loop touches the other's edge from one side gets
+  // that point as a vertex, so that the loop passes it exactly where it comes back to it (the outer
+  // loop around a notch that the touch closes). Without it the edge runs past the point at a rounded
+  // crossing point and crosses the loop's own two edges there by a rounding error.
+  Result<void> PassTouchPoints(BaseArray<Vector2d>& loop) const {
+    if (touchPoints_.IsEmpty() || loop.GetCount() < 3) return OK();
+    BaseArray<Vector2d> passing;
+    BaseArray<Float> along;
+    for (Int i = 0; i < loop.GetCount(); ++i) {
+      const Vector2d p = loop[i], d = loop[(i + 1) % loop.GetCount()] - p;
+      const Float lengthSquared = Dot(d, d);
+      for (const Vector2d& touch : touchPoints_) {
+        const Float t = Dot(touch - p, d) / lengthSquared;
+        const Vector2d offset = touch - (p + d * t);
+        if (t > 0.0 && t < 1.0 && Dot(offset, offset) <= touchReach * touchReach) {
+          ZEMOX_TRY(passing.Append(touch));
+          ZEMOX_TRY(along.Append(i + t));
+        }
+      }
+    }
+    if (passing.IsEmpty()) return OK();
+    BaseArray<Vector2d> merged;
+    ZEMOX_TRY(merged.EnsureCapacity(loop.GetCount() + passing.GetCount()));
+    BaseArray<Int> order;
+    ZEMOX_TRY(order.Resize(passing.GetCount()));
+    for (Int k = 0; k < order.GetCount(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](Int l, Int r) { return along[l] < along[r]; });
+    Int next = 0;
+    for (Int i = 0; i < loop.GetCount(); ++i) {
+      ZEMOX_TRY(merged.Append(loop[i]));
+      for (; next < order.GetCount() && along[order[next]] < i + 1; ++next)
+        ZEMOX_TRY(merged.Append(passing[order[next]]));
+    }
+    loop = std::move(merged);
+    return OK();
   }
 
   // Points within 1e-3 of the last one are that point; a point that continues the last edge straight
@@ -709,31 +784,37 @@ class UnionBuilder {
     return loop.Append(point);
   }
 
-  Int ChooseSuccessor(Int previous, Int current, Bool preferA) {
+  Int ChooseSuccessor(Int previous, Int current, Bool preferA, Bool leaveOnPreferred) {
     const GraphNode& node = nodes_[current];
     if (!OnBothChains(node)) return node.nextA >= 0 ? node.nextA : node.nextB;
-    // A trace that starts at a proper crossing leaves it on the edge the search chose, the one that
-    // leaves the other loop, even where the node beyond was passed before: a vertex both loops share
+    // A trace that starts at a proper crossing, or where a search chose the outline's edge, leaves
+    // its start on that edge, even where the node beyond was passed before: a vertex both loops share
     // lies on the outer loop and on a hole.
-    if (previous < 0 && node.crossesProperly && node.vertexA < 0 && node.vertexB < 0)
+    if (previous < 0 && (leaveOnPreferred || (node.crossesProperly && node.vertexA < 0 && node.vertexB < 0)))
       return preferA ? node.nextA : node.nextB;
-    const Bool usedA = nodes_[node.nextA].used, usedB = nodes_[node.nextB].used;
-    if (usedA != usedB) return usedA ? node.nextB : node.nextA;
-    if (usedA) return node.nextB;
+    // Along the way the edge that turns most to the left is the outline, whether or not its node
+    // was passed before: a hole can run through points that the outer loop or another hole passes.
+    // Only two edges leaving in the same direction (a stretch the loops share) leave the choice to
+    // what was passed before.
     Chain taken = preferA ? Chain::A : Chain::B;
-    if (previous >= 0) taken = ByLeftmostTurn(previous, current);
+    if (previous < 0 || !LeftmostTurn(previous, current, taken)) {
+      const Bool usedA = nodes_[node.nextA].used, usedB = nodes_[node.nextB].used;
+      if (usedA != usedB) return usedA ? node.nextB : node.nextA;
+      if (usedA) return node.nextB;
+    }
     if (!node.isCrossing) MarkBranchInside(current, Other(taken));
     return Successor(node, taken);
   }
 
-  // The outgoing edge that turns most to the left keeps the clockwise union on the right; equal turns
-  // follow A.
-  Chain ByLeftmostTurn(Int previous, Int current) const {
+  // The outgoing edge that turns most to the left keeps the clockwise union on the right. False for
+  // equal turns, which give A.
+  Bool LeftmostTurn(Int previous, Int current, Chain& taken) const {
     const GraphNode& node = nodes_[current];
     const Vector2d back = nodes_[previous].position - node.position;
     const Float angleA = CounterClockwiseAngle(back, nodes_[node.nextA].position - node.position);
     const Float angleB = CounterClockwiseAngle(back, nodes_[node.nextB].position - node.position);
-    return angleB > angleA ? Chain::B : Chain::A;
+    taken = angleB > angleA ? Chain::B : Chain::A;
+    return angleA != angleB;
   }
 
   // At a point the loops share without crossing, the branch not followed is inside the union when it
@@ -754,27 +835,21 @@ class UnionBuilder {
       nodes_[k].used = true;
   }
 
+  // The edge from the node along the chain lies outside the other loop, clear of its outline.
+  Bool EdgeClearlyOutside(const GraphNode& node, Chain chain) const {
+    const Vector2d middle = (node.position + nodes_[Successor(node, chain)].position) * 0.5;
+    const Block<const Vector2d> other = (chain == Chain::A ? b_.positions : a_.positions).ToBlock();
+    return SideOf(middle, other) > 0 && !WithinReach(middle, other, segmentTolerance);
+  }
+
+  Bool BetweenNodesOnBothChains(const GraphNode& node, Chain chain) const {
+    return OnBothChains(nodes_[Successor(node, chain)]) && OnBothChains(nodes_[Predecessor(node, chain)]);
+  }
+
   Bool HasUnusedLink(const GraphNode& node) const {
     for (const Int linked : {node.nextA, node.nextB, node.previousA, node.previousB})
       if (linked >= 0 && !nodes_[linked].used) return true;
     return false;
-  }
-
-  // Next trace of the outline when no outer loop is asked for: the last node, not yet traced, where
-  // the outlines cross or on both loops. A shared stretch's middle is no start: it is inside the union.
-  Int FindOutlineStart(Bool& preferA) const {
-    for (Int k = nodes_.GetCount() - 1; k >= 0; --k) {
-      const GraphNode& node = nodes_[k];
-      if (node.used || !HasUnusedLink(node) || !OnBothChains(node) || node.previousA < 0 || node.previousB < 0)
-        continue;
-      const Bool onBoth = node.vertexA >= 0 && node.vertexB >= 0, onNeither = node.vertexA < 0 && node.vertexB < 0;
-      if (!onBoth && !(onNeither && node.crossesProperly)) continue;
-      const Vector2d directionA = nodes_[node.nextA].position - nodes_[node.previousA].position;
-      const Vector2d directionB = nodes_[node.nextB].position - nodes_[node.previousB].position;
-      preferA = GeometryUtilsImpl::GetAngle2D(directionA, directionB) > 0.0;
-      return k;
-    }
-    return -1;
   }
 
   // Next hole after the outer loop: every boundary cycle not traced yet bounds a hole. It passes a
@@ -784,13 +859,31 @@ class UnionBuilder {
   Int FindHoleStart(Bool& preferA) {
     for (Int k = nodes_.GetCount() - 1; k >= 0; --k) {
       const GraphNode& node = nodes_[k];
-      if (node.used || !HasUnusedLink(node)) continue;
+      if (node.used) continue;
       if (node.vertexA < 0 && node.vertexB < 0) {
-        if (!node.crossesProperly) continue;
+        if (!node.crossesProperly || !HasUnusedLink(node) || node.noOutlineEdge) continue;
+        // The edge that leaves the other loop is a hole's unless the outer loop passed the crossing
+        // by: next to a vertex that lies on another crossing's grid point, its turn there can skip
+        // a crossing a hair away.
         preferA = node.aLeavesB;
+        if (EdgeClearlyOutside(node, preferA ? Chain::A : Chain::B)) return k;
+        nodes_[k].noOutlineEdge = true;
+        continue;
+      }
+      if (OnBothChains(node)) {
+        if (LeavesOnOutline(k, preferA)) return k;
+        continue;
+      }
+      // A lone vertex between two points of both loops that were passed before is still a hole's
+      // when its edge lies outside the other loop: the hole meets the outer loop, or another hole,
+      // at both ends of its stretch. (The vertex itself may poke out of the other loop where a
+      // crossing pair was taken for a touch.)
+      if (!HasUnusedLink(node)) {
+        const Chain chain = node.nextA >= 0 ? Chain::A : Chain::B;
+        if (!BetweenNodesOnBothChains(node, chain) || !EdgeClearlyOutside(node, chain)) continue;
+        preferA = chain == Chain::A;
         return k;
       }
-      if (OnBothChains(node)) continue;
       const Int side = SideOf(node.position, node.vertexA >= 0 ? b_.positions.ToBlock() : a_.positions.ToBlock());
       if (side > 0) {
         preferA = true;
@@ -799,6 +892,22 @@ class UnionBuilder {
       if (side < 0) MarkStretchUsed(k);
     }
     return -1;
+  }
+
+  // An outline not traced yet can have nothing but nodes on both loops (vertices the loops share,
+  // crossings at vertices): it starts at one whose outgoing edge of one loop lies outside the other
+  // loop, clear of its outline, on that loop's chain. Traced edges start at used nodes.
+  Bool LeavesOnOutline(Int k, Bool& preferA) {
+    GraphNode& node = nodes_[k];
+    if (node.noOutlineEdge) return false;
+    for (const Chain chain : {Chain::A, Chain::B}) {
+      if (EdgeClearlyOutside(node, chain)) {
+        preferA = chain == Chain::A;
+        return true;
+      }
+    }
+    node.noOutlineEdge = true;
+    return false;
   }
 
   void MarkStretchUsed(Int k) {
@@ -814,6 +923,7 @@ class UnionBuilder {
 
   OverlapLoop a_, b_;
   BaseArray<CrossingRecord> records_;
+  BaseArray<Vector2d> touchPoints_;
   BaseArray<GraphNode> nodes_;
   NodeTable table_;
   BaseArray<Int32> nodeOfVertexA_, nodeOfVertexB_, nodeOfRecord_;
