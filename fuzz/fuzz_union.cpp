@@ -2,7 +2,9 @@
 // have at least three points and no two of its edges may cross. Touching is allowed: a vertex of one
 // loop on the other's edge pinches the union's outline at that point. Crossing points are rounded,
 // so a pinch next to one may come out as a crossing by a rounding error: only crossings clear of
-// the other edge by more than kRoundingMargin count.
+// the other edge by more than kRoundingMargin count. The outer loop runs clockwise and the holes
+// counter-clockwise, and the part asked for (outer loop, holes, both, or the whole outline) encloses
+// what that part of the full answer encloses.
 #include "geom/geometryutils.h"
 #include "outlinechecks.h"
 
@@ -20,6 +22,42 @@ Bool IsSimpleClockwise(Block<const Vector2d> loop) {
   Bool clockwise = false;
   (void)GeometryUtilsInterface::CalculateOutlineCentroidAndArea2D(loop, &area, &clockwise);
   return crosses && !crosses.Value() && area > 0.0 && clockwise;
+}
+
+Float SignedArea(Block<const Vector2d> loop) {
+  Float twice = 0.0;
+  for (Int i = 0; i < loop.GetCount(); ++i) {
+    const Vector2d& p = loop[i];
+    const Vector2d& q = loop[(i + 1) % loop.GetCount()];
+    twice += p.x * q.y - p.y * q.x;
+  }
+  return twice / 2.0;
+}
+
+// Clockwise loops count positive, so that holes are subtracted.
+Float EnclosedArea(Block<const BaseArray<Vector2d>> loops, Int first) {
+  Float area = 0.0;
+  for (Int k = first; k < loops.GetCount(); ++k) area -= SignedArea(loops[k]);
+  return area;
+}
+
+void CheckParts(Block<const Vector2d> first, Block<const Vector2d> second, Bool includeHoles, Bool createOuterLoop,
+                const BaseArray<BaseArray<Vector2d>>& part) {
+  const Result<BaseArray<BaseArray<Vector2d>>> full =
+      GeometryUtilsInterface::CalculateUnionOfPolygons(first, second, true, true);
+  Require(static_cast<Bool>(full), "union: the full answer exists when a part does");
+  const Block<const BaseArray<Vector2d>> loops = full.Value().ToBlock();
+  if (loops.IsEmpty()) return;
+  const Float scale = std::max(1.0, std::fabs(EnclosedArea(loops, 0)));
+  Require(SignedArea(loops[0]) < 0.0, "union: the outer loop runs clockwise");
+  for (Int h = 1; h < loops.GetCount(); ++h)
+    Require(SignedArea(loops[h]) > -1e-12 * scale, "union: holes run counter-clockwise");
+  const Float outer = -SignedArea(loops[0]), holes = EnclosedArea(loops, 1);
+  Float expected = (createOuterLoop ? outer : 0.0) + (includeHoles ? holes : 0.0);
+  // The whole outline is traced from crossings, and loops that do not cross have none.
+  if (!includeHoles && !createOuterLoop && !part.IsEmpty()) expected = outer + holes;
+  Require(std::fabs(EnclosedArea(part.ToBlock(), 0) - expected) <= 1e-9 * scale,
+          "union: a part encloses what it encloses in the full answer");
 }
 
 }  // namespace
@@ -46,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(loop.GetCount() >= 3, "union: output loops have at least three points");
     Require(!HasProperCrossing(loop, kRoundingMargin), "union: output loops do not cross themselves");
   }
+  CheckParts(first, second, includeHoles, createOuterLoop, loops.Value());
   return 0;
 }
