@@ -712,9 +712,9 @@ class UnionBuilder {
     return points[(v + 1) % points.GetCount()] - points[v];
   }
 
-  // Follows the graph from `start` until it comes back there. More steps than the loops can make
-  // together means links that never close: degenerate input.
-  // A trace from a search's start leaves it on the chain the search chose (`leaveOnPreferred`).
+  // Follows the graph from `start` until it comes back there; a trace from a search's start leaves it
+  // on the chain the search chose (`leaveOnPreferred`). More steps than the loops can make together
+  // means links that never close: degenerate input.
   Result<BaseArray<Vector2d>> Trace(Int start, Bool preferA, Bool leaveOnPreferred) {
     BaseArray<Vector2d> loop;
     ZEMOX_TRY(loop.Append(nodes_[start].position));
@@ -853,9 +853,9 @@ class UnionBuilder {
   }
 
   // Next hole after the outer loop: every boundary cycle not traced yet bounds a hole. It passes a
-  // proper crossing (whose outgoing A edge is outline when it leaves B), or a vertex of one loop
-  // outside the other. The vertices between two nodes of both loops all lie on one side of the other
-  // loop, so a stretch found inside is set aside whole.
+  // proper crossing (whose outgoing A edge is outline when it leaves B), a vertex of one loop outside
+  // the other, or only points on both loops. The vertices between two nodes of both loops all lie on
+  // one side of the other loop, so a stretch found inside is set aside whole.
   Int FindHoleStart(Bool& preferA) {
     for (Int k = nodes_.GetCount() - 1; k >= 0; --k) {
       const GraphNode& node = nodes_[k];
