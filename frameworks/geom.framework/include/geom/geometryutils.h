@@ -396,7 +396,8 @@ class GeometryUtilsInterface : public StaticInterface<GeometryUtilsInterface> {
                     (IN, Block<const Vector2d>, outlinePointsA), (IN, Block<const Vector2d>, outlinePointsB),
                     (IN, const Matrix2d&, transformA), (IN, const Matrix2d&, transformB), (IN, Bool, relativeBToA))
   // Outline of the union of two clockwise loops, as output loops: the outer loop first (with
-  // createOuterLoop), then, with includeHolesInResult, the counter-clockwise holes it encloses.
+  // createOuterLoop), then, with includeHolesInResult, the counter-clockwise holes it encloses; with
+  // neither, every loop of the outline when the loops cross (none when they do not).
   // Built for pieces that touch along edges and at vertices: a vertex within 1e-3 of a vertex of the
   // other loop, or within 1e-4 of one of its edges, is moved onto it; segments meet with the segment
   // tolerance 1e-5; points closer than 1e-6 per coordinate are one point (a fixed-point grid), so
