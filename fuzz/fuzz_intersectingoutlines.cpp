@@ -2,11 +2,32 @@
 // without disjoined crossings. The per-polygon counts must add up to the points written, every
 // source index must name an input point or be -1, and when the outline is at scene scale and its
 // edges only cross (no vertex repeats or touches another edge), no simple polygon may cross itself:
-// the crossings carry the sweep's jitter of about 1e-6, which only such input keeps harmless.
+// the crossings carry the sweep's jitter of about 1e-6, which only such input keeps harmless. The
+// polygons share the outline's edges, split at the crossings, so their signed areas add up to the
+// outline's, up to that jitter along the edges.
 #include "outlinechecks.h"
 #include "private_geom/intersectingoutlinesprocessing.h"
 
 namespace {
+
+zemox::Float SignedArea(zemox::Block<const zemox::Vector2d> loop) {
+  zemox::Float twice = 0.0;
+  for (zemox::Int i = 0; i < loop.GetCount(); ++i) {
+    const zemox::Vector2d& p = loop[i];
+    const zemox::Vector2d& q = loop[(i + 1) % loop.GetCount()];
+    twice += p.x * q.y - p.y * q.x;
+  }
+  return twice / 2.0;
+}
+
+zemox::Float Perimeter(zemox::Block<const zemox::Vector2d> loop) {
+  zemox::Float length = 0.0;
+  for (zemox::Int i = 0; i < loop.GetCount(); ++i) {
+    const zemox::Vector2d d = loop[(i + 1) % loop.GetCount()] - loop[i];
+    length += std::hypot(d.x, d.y);
+  }
+  return length;
+}
 
 void CheckSourceIndices(const zemox::BaseArray<zemox::Int>& ids, zemox::Int inputCount) {
   for (zemox::Int id : ids) zemox::fuzz::Require(id >= -1 && id < inputCount, "outline processing: source indices");
@@ -28,16 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   BaseArray<Int> counts;
   BaseArray<Int> ids;
   if (input.Flag()) {
-    if (!processing.Value()->GetSimplePolygons(outline, disjoin, points, counts, &ids)) return 0;
+    const Result<Bool> crossed = processing.Value()->GetSimplePolygons(outline, disjoin, points, counts, &ids);
+    if (!crossed) return 0;
     const Bool generic = OnSceneGrid(outline) && !HasVertexContact(outline);
     Int total = 0;
+    Float area = 0.0;
     for (Int count : counts) {
       Require(total + count <= points.GetCount(), "simple polygons: counts add up to the points");
       Require(!generic || !HasProperCrossing(points.ToBlock().Slice(total, count)),
               "simple polygons: no polygon crosses itself");
+      area += SignedArea(points.ToBlock().Slice(total, count));
       total += count;
     }
     Require(total == points.GetCount(), "simple polygons: counts add up to the points");
+    const Float jitter = 1e-5 * Perimeter(outline) * static_cast<Float>(points.GetCount() + 1);
+    Require(!generic || !crossed.Value() || std::fabs(area - SignedArea(outline)) <= jitter,
+            "simple polygons: the area adds up");
   } else {
     if (!processing.Value()->GetHull(outline, disjoin, points, &ids)) return 0;
   }
