@@ -11,6 +11,8 @@ namespace {
 // How far the two copies of a crossing move apart, each into its own corner: far above the rounding
 // of scene coordinates, far below their feature size.
 constexpr Float crossingOffset = 1e-7;
+// Crossings closer than this are looked at together when their copies move apart.
+constexpr Float crossingNeighbourhood = 1e-5;
 
 Vector2d Normalized(const Vector2d& vector) {
   const Float length = std::sqrt(Dot(vector, vector));
@@ -102,15 +104,57 @@ Result<void> SeparateSelfIntersectingOutline2D::ComputeOffsets() {
   const auto direction = [&](Int segment) {
     return Normalized(outline_[segment + 1 == n ? 0 : segment + 1] - outline_[segment]);
   };
+  BaseArray<Float> clearances;
+  ZEMOX_TRY(Clearances(clearances));
   ZEMOX_TRY(offsetPoints_.Resize(2 * m));
   for (Int j = 0; j < m; ++j) {
     const Int first = firstSegment_[j];
     const Int other = crossingSegments_[j].first == first ? crossingSegments_[j].second : crossingSegments_[j].first;
-    const Vector2d offset = Normalized(direction(other) - direction(first)) * crossingOffset;
+    const Vector2d offset =
+        Normalized(direction(other) - direction(first)) * std::min(crossingOffset, 0.25 * clearances[j]);
     offsetPoints_[2 * j] = crossingPoints_[j] + offset;
     offsetPoints_[2 * j + 1] = crossingPoints_[j] - offset;
   }
   firstSegment_.Flush();
+  return OK();
+}
+
+// Where three or more edges cross at one point, the sweep's jitter splits it into crossings a hair
+// apart, and copies a full offset away from one would cross the edges through the next. Per crossing:
+// how close another crossing, or the line of one of its segments that does not pass this crossing,
+// comes (infinite when none is within the neighbourhood). The lines run through the crossings found
+// on them, which carry the jitter, not through the outline's vertices.
+Result<void> SeparateSelfIntersectingOutline2D::Clearances(BaseArray<Float>& clearances) const {
+  const Int n = VertexCount();
+  const Int m = crossingPoints_.GetCount();
+  ZEMOX_TRY(clearances.Resize(m));
+  std::fill(clearances.begin(), clearances.end(), INFINITY);
+  BaseArray<Int> byX;
+  ZEMOX_TRY(byX.Resize(m));
+  for (Int j = 0; j < m; ++j) byX[j] = j;
+  std::sort(byX.begin(), byX.end(), [&](Int l, Int r) { return crossingPoints_[l].x < crossingPoints_[r].x; });
+  const auto lineDistance = [&](const Vector2d& point, const Vector2d& through, Int segment) {
+    const Vector2d u = Normalized(outline_[segment + 1 == n ? 0 : segment + 1] - outline_[segment]);
+    return std::fabs(Cross(u, point - through));
+  };
+  for (Int k = 0; k < m; ++k) {
+    for (Int l = k + 1; l < m; ++l) {
+      const Int i = byX[k], j = byX[l];
+      const Vector2d &p = crossingPoints_[i], &q = crossingPoints_[j];
+      if (q.x - p.x > crossingNeighbourhood) break;
+      if (std::fabs(q.y - p.y) > crossingNeighbourhood) continue;
+      const Float apart = std::sqrt(Dot(q - p, q - p));
+      clearances[i] = std::min(clearances[i], apart);
+      clearances[j] = std::min(clearances[j], apart);
+      const IndexPair &si = crossingSegments_[i], &sj = crossingSegments_[j];
+      for (const Int segment : {sj.first, sj.second})
+        if (segment != si.first && segment != si.second)
+          clearances[i] = std::min(clearances[i], lineDistance(p, q, segment));
+      for (const Int segment : {si.first, si.second})
+        if (segment != sj.first && segment != sj.second)
+          clearances[j] = std::min(clearances[j], lineDistance(q, p, segment));
+    }
+  }
   return OK();
 }
 

@@ -47,6 +47,7 @@ class SeparateSelfIntersectingOutline2D {
   Result<void> CollectSegmentCrossings(BaseArray<SegmentCrossing>& onSegments) const;
   void LinkSegment(Block<const SegmentCrossing> crossings);
   Result<void> ComputeOffsets();
+  Result<void> Clearances(BaseArray<Float>& clearances) const;
   Result<void> FindLoops();
   Int NodeCount() const { return next_.GetCount(); }
   Int VertexCount() const { return outline_.GetCount(); }
