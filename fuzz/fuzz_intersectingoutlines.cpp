@@ -5,29 +5,11 @@
 // the crossings carry the sweep's jitter of about 1e-6, which only such input keeps harmless. The
 // polygons share the outline's edges, split at the crossings, so their signed areas add up to the
 // outline's, up to that jitter along the edges.
+#include "geom/geometryutils.h"
 #include "outlinechecks.h"
 #include "private_geom/intersectingoutlinesprocessing.h"
 
 namespace {
-
-zemox::Float SignedArea(zemox::Block<const zemox::Vector2d> loop) {
-  zemox::Float twice = 0.0;
-  for (zemox::Int i = 0; i < loop.GetCount(); ++i) {
-    const zemox::Vector2d& p = loop[i];
-    const zemox::Vector2d& q = loop[(i + 1) % loop.GetCount()];
-    twice += p.x * q.y - p.y * q.x;
-  }
-  return twice / 2.0;
-}
-
-zemox::Float Perimeter(zemox::Block<const zemox::Vector2d> loop) {
-  zemox::Float length = 0.0;
-  for (zemox::Int i = 0; i < loop.GetCount(); ++i) {
-    const zemox::Vector2d d = loop[(i + 1) % loop.GetCount()] - loop[i];
-    length += std::hypot(d.x, d.y);
-  }
-  return length;
-}
 
 void CheckSourceIndices(const zemox::BaseArray<zemox::Int>& ids, zemox::Int inputCount) {
   for (zemox::Int id : ids) zemox::fuzz::Require(id >= -1 && id < inputCount, "outline processing: source indices");
@@ -62,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       total += count;
     }
     Require(total == points.GetCount(), "simple polygons: counts add up to the points");
-    const Float jitter = 1e-5 * Perimeter(outline) * static_cast<Float>(points.GetCount() + 1);
+    const Float jitter =
+        1e-5 * GeometryUtilsInterface::CalculatePerimeterLength2D(outline) * static_cast<Float>(points.GetCount() + 1);
     Require(!generic || !crossed.Value() || std::fabs(area - SignedArea(outline)) <= jitter,
             "simple polygons: the area adds up");
   } else {

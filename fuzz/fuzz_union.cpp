@@ -24,16 +24,6 @@ Bool IsSimpleClockwise(Block<const Vector2d> loop) {
   return crosses && !crosses.Value() && area > 0.0 && clockwise;
 }
 
-Float SignedArea(Block<const Vector2d> loop) {
-  Float twice = 0.0;
-  for (Int i = 0; i < loop.GetCount(); ++i) {
-    const Vector2d& p = loop[i];
-    const Vector2d& q = loop[(i + 1) % loop.GetCount()];
-    twice += p.x * q.y - p.y * q.x;
-  }
-  return twice / 2.0;
-}
-
 // Clockwise loops count positive, so that holes are subtracted.
 Float EnclosedArea(Block<const BaseArray<Vector2d>> loops, Int first) {
   Float area = 0.0;

@@ -8,6 +8,17 @@
 
 namespace zemox::fuzz {
 
+// Shoelace area of the closed loop, positive counter-clockwise.
+inline Float SignedArea(Block<const Vector2d> loop) {
+  Float twice = 0.0;
+  for (Int i = 0; i < loop.GetCount(); ++i) {
+    const Vector2d& p = loop[i];
+    const Vector2d& q = loop[(i + 1) % loop.GetCount()];
+    twice += p.x * q.y - p.y * q.x;
+  }
+  return twice / 2.0;
+}
+
 // Whether segments pq and rs cross at a point inside both, decided with the exact orientation.
 inline Bool CrossesProperly(const Vector2d& p, const Vector2d& q, const Vector2d& r, const Vector2d& s) {
   using Predicates = ExactPredicates2DInterface;
