@@ -192,80 +192,51 @@ TEST_F(LoadedModuleTest, SelfTestsPassAndRunOutsideTheRegistryLock) {
   EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), "net.zemox.unittest.throughinterface passed"), outcomes.end());
 }
 
-TEST_F(LoadedModuleTest, AnswersThroughTheStaticInterfaces) {
+// One call per interface and component class, reached through the loaded module's records; what
+// each service answers is tested with the service itself.
+TEST_F(LoadedModuleTest, EveryServiceAnswersThroughItsInterface) {
   EXPECT_EQ(GeometryUtilsInterface::LinearRemapToRange(5, 0, 10, 0, 100), 50.0);
-  EXPECT_GT(ExactPredicates2DInterface::Orient({0, 0}, {1, 0}, {0, 1}), 0.0);
   EXPECT_EQ(ExactPredicates2DInterface::InCircle({1, 0}, {0, 1}, {-1, 0}, {0, -1}), 0.0);
-  EXPECT_EQ(ExactPredicates2DInterface::InTriangle({0, 0}, {1, 0}, {0, 1}, {0.5, 0.5}).Value(), 0.0);
-  EXPECT_EQ(ExactPredicates2DInterface::InSector({0, 0}, {1, 0}, {0, 1}, {1, 1}).Value(), 1.0);
-
-  const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   const Vector2d bowTie[] = {{0, 0}, {1, 1}, {1, 0}, {0, 1}};
-  const Vector2d neighbour[] = {{1, 0}, {2, 0}, {2, 1}, {1, 1}};
   EXPECT_TRUE(ExactPredicates2DInterface::OutlineSelfIntersectionTest({bowTie, 4}).Value());
-  EXPECT_TRUE(ExactPredicates2DInterface::OutlinesIntersectionTest({square, 4}, {neighbour, 4}).Value());
-  const Vector2d apart[] = {{3, 0}, {4, 0}, {4, 1}};
-  const Block<const Vector2d> set[] = {{square, 4}, {apart, 3}};
-  EXPECT_FALSE(ExactPredicates2DInterface::OutlinesIntersectionTest({set, 2}).Value());
-  const Result<Bool> tooShort = ExactPredicates2DInterface::OutlineSelfIntersectionTest({square, 2});
-  ASSERT_FALSE(tooShort);
-  EXPECT_EQ(tooShort.GetError().Message(), "Init: Input outline has less than 3 points.");
-}
 
-TEST_F(LoadedModuleTest, TetrahedralisesThroughDelaunay3DRef) {
-  Result<Delaunay3DRef> created = Delaunay3DRef::Create();
-  ASSERT_TRUE(created);
-  Delaunay3DRef delaunay = std::move(created.Value());
-  ASSERT_TRUE(delaunay.Init({{0, 0, 0}, {1, 1, 1}}));
-  const Vector points[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.3, 0.3, 0.3}, {0.3, 0.3, 0.3}};
-  ASSERT_TRUE(delaunay.AddPointsIntoTetrahedralization({points, 6}));
-  ASSERT_TRUE(delaunay.CalculateDelaunayTetrahedralization());
-  Int arrayCount = 0;
-  Int pointCount = 0;
-  const Block<const Tetrahedron> tetrahedrons = delaunay.GetTetrahedrons(arrayCount, pointCount);
-  EXPECT_EQ(arrayCount, delaunay.GetTetrahedronCount());
-  EXPECT_EQ(pointCount, 10);
-  const Block<const Vector> stored = delaunay.GetPoints();
-  for (const Tetrahedron& tet : tetrahedrons)
-    EXPECT_GT(delaunay.OrientDet(stored[tet.v[0]], stored[tet.v[1]], stored[tet.v[2]], stored[tet.v[3]]), 0.0);
-  // Of the two equal points, the one inserted second (the earlier in the input) is skipped.
-  const Block<const Int32> pointToTet = delaunay.GetPointsToTetConnections();
-  EXPECT_EQ(pointToTet[8], -1);
-  EXPECT_GE(pointToTet[9], 0);
-  Int32 found = -1;
-  ASSERT_TRUE(delaunay.FindTetContainingPoint({0.1, 0.1, 0.1}, found).Value());
-  EXPECT_GE(found, 0);
-}
+  // A point in the middle of a cube of eight: its cell is the octahedron between the bisector planes,
+  // and the hull of the nine is the cube.
+  Vector points[9] = {{50, 50, 50}};
+  for (int corner = 0; corner < 8; ++corner)
+    points[corner + 1] = {corner & 1 ? 60.0 : 40.0, corner & 2 ? 60.0 : 40.0, corner & 4 ? 60.0 : 40.0};
+  Result<Delaunay3DRef> delaunay = Delaunay3DRef::Create();
+  ASSERT_TRUE(delaunay && delaunay.Value().Init({}) && delaunay.Value().AddPointsIntoTetrahedralization({points, 9}) &&
+              delaunay.Value().CalculateDelaunayTetrahedralization());
+  EXPECT_EQ(delaunay.Value().GetPointCount(), 13);
+  Result<Voronoi3DRef> voronoi = Voronoi3DRef::Create();
+  ASSERT_TRUE(voronoi && voronoi.Value().Init({}) && voronoi.Value().SetPoints({points, 9}) &&
+              voronoi.Value().CalcCells());
+  EXPECT_EQ(voronoi.Value().GetCellDataStructure()[0].vertices.GetCount(), 6);
+  Result<ConvexHullRef> hull = ConvexHullRef::Create();
+  ConvexHullRecord record;
+  ASSERT_TRUE(hull && hull.Value().ComputeConvexHull({points, 9}, 0.0, 0.0, record));
+  EXPECT_EQ(record.vertices.GetCount(), 8);
 
-TEST_F(LoadedModuleTest, SortsOutlinesThroughBothRegisteredClasses) {
-  const Vector2d points[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {1, 1}, {2, 1}, {2, 2}, {1, 2}};
+  const Vector2d nested[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {1, 1}, {2, 1}, {2, 2}, {1, 2}};
   const Int counts[] = {4, 4};
   for (const Id& classId : {SortOutlines2DExactClass, SortOutlines2DFastClass}) {
     Result<SortOutlines2DRef> sorter = CreateSortOutlines2D(classId);
-    ASSERT_TRUE(sorter) << classId.Text();
-    EXPECT_EQ(sorter.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
-    ASSERT_TRUE(sorter.Value()->Init({points, 8}, {counts, 2}, 3));
+    ASSERT_TRUE(sorter && sorter.Value()->Init({nested, 8}, {counts, 2}, 3)) << classId.Text();
     EXPECT_EQ(
         sorter.Value()->ToString(nullptr).Value().View(),
         "Number of valid polylines: 2\nPolyline 0. Nested polylines indices: 1.\nPolyline 1. No nested polylines.");
   }
+  Result<IntersectingOutlinesProcessingRef> component =
+      CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass);
+  BaseArray<Vector2d> pieces;
+  BaseArray<Int> pieceCounts;
+  ASSERT_TRUE(component &&
+              component.Value()->GetSimplePolygons({bowTie, 4}, true, pieces, pieceCounts, nullptr).Value());
+  EXPECT_EQ(pieceCounts.GetCount(), 2);
+  // A class of another interface, or none, is no component.
+  EXPECT_FALSE(CreateIntersectingOutlinesProcessing(SortOutlines2DExactClass));
   EXPECT_FALSE(CreateSortOutlines2D("net.zemox.private_geom.sortoutlines2d.none"));
-}
-
-TEST_F(LoadedModuleTest, HullsThroughConvexHullRef) {
-  Result<ConvexHullRef> created = ConvexHullRef::Create();
-  ASSERT_TRUE(created);
-  const Vector octahedron[] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {0, 0, 0}};
-  BaseArray<Vector> vertices;
-  BaseArray<ConvexHullEdge> edges;
-  BaseArray<Int> faces;
-  ASSERT_EQ(created.Value().ComputeConvexHull({octahedron, 7}, 0.0, 0.0, vertices, edges, faces).Value(), 0.0);
-  EXPECT_EQ(vertices.GetCount(), 6);
-  EXPECT_EQ(edges.GetCount(), 24);
-  EXPECT_EQ(faces.GetCount(), 8);
-  ConvexHullRecord shrunkAway;
-  EXPECT_LT(created.Value().ComputeConvexHull({octahedron, 7}, 2.0, 0.0, shrunkAway).Value(), 0.0);
-  EXPECT_TRUE(shrunkAway.vertices.IsEmpty());
 }
 
 // The registered operations of a value type, looked up by identifier.
@@ -317,46 +288,6 @@ TEST_F(LoadedModuleTest, PolygonValueTypesHashCompareAndPrintAsRegistered) {
   EXPECT_EQ(CriticalStopCount(), stops + 2);
   EXPECT_EQ(uvw.members[3].offset, 72);
   EXPECT_STREQ(simple.members[2].name, "c");
-}
-
-TEST_F(LoadedModuleTest, SplitsAStarThroughTheRegisteredOutlineProcessingClass) {
-  Result<IntersectingOutlinesProcessingRef> component =
-      CreateIntersectingOutlinesProcessing(IntersectingOutlinesProcessingNonRobustClass);
-  ASSERT_TRUE(component);
-  EXPECT_EQ(component.Value()->GetSupportedInput(), OUTLINEPROCESSING_INPUT::INPUT2D);
-  // A five-pointed star in one stroke: the outer star and the pentagon inside it.
-  Vector2d star[5];
-  for (int i = 0; i < 5; ++i) star[i] = {std::cos(M_PI / 2 + 4 * M_PI * i / 5), std::sin(M_PI / 2 + 4 * M_PI * i / 5)};
-  BaseArray<Vector2d> points;
-  BaseArray<Int> counts, ids;
-  const Result<Bool> split = component.Value()->GetSimplePolygons({star, 5}, true, points, counts, &ids);
-  ASSERT_TRUE(split);
-  EXPECT_TRUE(split.Value());
-  ASSERT_EQ(counts.GetCount(), 2);
-  EXPECT_EQ(std::min(counts[0], counts[1]), 5);
-  EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 10);
-  EXPECT_FALSE(CreateIntersectingOutlinesProcessing(SortOutlines2DExactClass));
-}
-
-TEST_F(LoadedModuleTest, BuildsCellsThroughVoronoi3DRef) {
-  Result<Voronoi3DRef> created = Voronoi3DRef::Create();
-  ASSERT_TRUE(created);
-  Voronoi3DRef& voronoi = created.Value();
-  const Result<void> early = voronoi.CalcCells();
-  ASSERT_FALSE(early);
-  EXPECT_TRUE(early.GetError().Is(NullReferenceError));
-  // A point in the middle of a cube of eight: its cell is the octahedron between the bisector planes.
-  Vector points[9] = {{50, 50, 50}};
-  for (int corner = 0; corner < 8; ++corner)
-    points[corner + 1] = {corner & 1 ? 60.0 : 40.0, corner & 2 ? 60.0 : 40.0, corner & 4 ? 60.0 : 40.0};
-  ASSERT_TRUE(voronoi.Init({}));
-  ASSERT_TRUE(voronoi.SetPoints({points, 9}));
-  ASSERT_TRUE(voronoi.CalcCells());
-  ASSERT_EQ(voronoi.GetCellCount(), 9);
-  const CellData& centre = voronoi.GetCellDataStructure()[0];
-  EXPECT_EQ(centre.vertices.GetCount(), 6);
-  for (const Vector& v : centre.vertices) EXPECT_NEAR(Length(v - points[0]), 15.0, 1e-12);
-  EXPECT_EQ(centre.faces.GetCount(), 8);
 }
 
 // Runs last in this file's order: after unloading, no record of the module remains and the
