@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "common/loops2d.h"
 #include "common/monotonechainhull.h"
 #include "geom/degeneratedinputerror.h"
 #include "test_helpers.h"
@@ -12,20 +13,10 @@
 namespace zemox::geometryutilstest {
 namespace {
 
-// Star-shaped around (cx, cy) with sorted random angles: simple, counter-clockwise; integer
-// coordinates when `integral`.
-Loop RandomStar(std::mt19937_64& random, Int count, Float cx, Float cy, Bool integral) {
-  std::uniform_real_distribution<Float> unit(0.0, 1.0);
-  std::vector<Float> angles(count);
-  for (Float& angle : angles) angle = 2.0 * M_PI * unit(random);
-  std::sort(angles.begin(), angles.end());
-  Loop loop;
-  for (const Float angle : angles) {
-    const Float radius = 50.0 + 950.0 * unit(random);
-    Vector2d point{cx + radius * std::cos(angle), cy + radius * std::sin(angle)};
-    if (integral) point = {std::round(point.x), std::round(point.y)};
-    if (loop.empty() || !(loop.back() == point)) loop.push_back(point);
-  }
+// Counter-clockwise and simple, 50 to 1000 units around `centre`; integer coordinates when `integral`.
+Loop Star(std::mt19937_64& random, int count, Vector2d centre, Bool integral) {
+  Loop loop = Reversed(RandomStar(random, count, centre, 1000, 0.05));
+  if (integral) std::for_each(loop.begin(), loop.end(), [](Vector2d& p) { p = {std::round(p.x), std::round(p.y)}; });
   return loop;
 }
 
@@ -52,7 +43,7 @@ Shoelace ShoelaceOf(const Loop& loop) {
 TEST(LoopCentroidTest, MatchesShoelaceInBothWindingsFarFromTheOrigin) {
   std::mt19937_64 random(3);
   for (int round = 0; round < 20; ++round) {
-    const Loop ccw = RandomStar(random, 40, 1e4 * round, -3e3, false);
+    const Loop ccw = Star(random, 40, {1e4 * round, -3e3}, false);
     const Shoelace expected = ShoelaceOf(ccw);
     for (const Bool clockwise : {false, true}) {
       Float area = 0.0;
@@ -95,7 +86,7 @@ TEST(LoopCentroidTest, HolesSubtractAndMustRunCounterClockwise) {
 TEST(LoopHullTest, MatchesAnIndependentHullInTheLoopsDirectionFromTheLeftmostVertex) {
   std::mt19937_64 random(8);
   for (int round = 0; round < 30; ++round) {
-    const Loop ccw = RandomStar(random, 60, 500, 500, true);
+    const Loop ccw = Star(random, 60, {500, 500}, true);
     for (const Bool clockwise : {false, true}) {
       const Loop loop = clockwise ? Reversed(ccw) : ccw;
       const Result<BaseArray<Int>> hull = G::CalculateConvexHull2D(View(loop));
@@ -204,7 +195,7 @@ TEST(ConvexDecompositionTest, PiecesAreConvexAndCoverTheLoop) {
       // A diagonal from (-471, 308) to (-227, -454) runs within 1e-4 of the next edge.
       {{-451, 421}, {-471, 308}, {-719, -630}, {-227, -454}, {-145, -710}, {359, -365}, {672, -160}}};
   std::mt19937_64 random(21);
-  for (int round = 0; round < 40; ++round) loops.push_back(RandomStar(random, 30, 0, 0, true));
+  for (int round = 0; round < 40; ++round) loops.push_back(Star(random, 30, {0, 0}, true));
   for (const Loop& loop : loops) {
     BaseArray<Vector2d> clean;
     ASSERT_TRUE(clean.CopyFrom(View(loop)));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/digest.h"
+#include "common/loops2d.h"
 #include "geom/exactpredicates2d.h"
 #include "geom/voronoi3d.h"
 #include "outlinesintersectiontest2d.h"
@@ -19,18 +20,11 @@
 namespace zemox {
 namespace {
 
-// Outline around the origin at scene scale with strictly increasing angles, so it is simple; the
-// crossing variant moves one vertex through the centre to the far side.
+// A simple outline at scene scale; the crossing variant moves one vertex through the centre to the far
+// side.
 std::vector<Vector2d> StarOutline(Int count, Bool crossing, UInt seed) {
   std::mt19937_64 random(seed);
-  std::uniform_real_distribution<Float> unit(0, 1);
-  std::set<Float> angles;
-  while (static_cast<Int>(angles.size()) < count) angles.insert(2 * M_PI * unit(random));
-  std::vector<Vector2d> outline;
-  for (const Float angle : angles) {
-    const Float radius = 50 + 50 * unit(random);
-    outline.push_back({radius * std::cos(angle), radius * std::sin(angle)});
-  }
+  std::vector<Vector2d> outline = RandomStar(random, static_cast<int>(count), {0, 0}, 100, 0.5);
   if (crossing) outline[count / 2] = outline[count / 2] * -1.5;
   return outline;
 }
