@@ -61,10 +61,7 @@ OracleCell BruteForceCell(Block<const Vector> all, Int i) {
   };
   std::vector<Plane> planes;
   for (Int j = 0; j < all.GetCount(); ++j)
-    if (j != i) {
-      const Vector n = all[j] - p;
-      planes.push_back({n, Dot(n, (all[j] + p) * 0.5), static_cast<Int32>(j)});
-    }
+    if (j != i) planes.push_back({all[j] - p, Dot(all[j] - p, (all[j] + p) * 0.5), static_cast<Int32>(j)});
   auto solve = [](const Plane& a, const Plane& b, const Plane& c, Vector& x) {
     const Vector bc = Cross(b.normal, c.normal);
     const Float det = Dot(a.normal, bc);
@@ -178,12 +175,8 @@ TEST_P(Voronoi3DInputTest, CellsAreClosedAndMatchABruteForceComputation) {
     EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
     for (Int32 n : cell.faceNeighbors)
       EXPECT_TRUE(n < 4 || std::count(cells[n - 4].faceNeighbors.begin(), cells[n - 4].faceNeighbors.end(), c + 4));
-    for (Int f = 0; f < cell.faces.GetCount(); ++f) {
-      const CellEdge& e = cell.edges[cell.faces[f]];
-      const Vector& a = cell.vertices[e.start];
-      const Vector normal = Cross(cell.vertices[e.end] - a, cell.vertices[cell.edges[e.next].end] - a);
-      EXPECT_LT(Dot(points[c] - a, normal), 0) << c;
-    }
+    for (Int f = 0; f < cell.faces.GetCount(); ++f)
+      EXPECT_LT(Dot(points[c] - cell.vertices[cell.edges[cell.faces[f]].start], FaceNormal(cell, f)), 0) << c;
     if (param.fillsBox) boxVolume += ClippedToBox(cell, scratch);
     if (TouchesCorners(cell) || points.size() > 60) continue;
     const OracleCell oracle = BruteForceCell(voronoi.GetInputPoints(), c + 4);
@@ -213,9 +206,7 @@ Points Flat(bool line) {
 // Exactly cospherical points: every cell vertex is shared by eight tetrahedra.
 Points Lattice() {
   Points points;
-  for (int x = 0; x < 3; ++x)
-    for (int y = 0; y < 3; ++y)
-      for (int z = 0; z < 3; ++z) points.push_back({10.0 * x, 10.0 * y, 10.0 * z});
+  for (int i = 0; i < 27; ++i) points.push_back({10.0 * (i / 9), 10.0 * (i / 3 % 3), 10.0 * (i % 3)});
   return points;
 }
 
