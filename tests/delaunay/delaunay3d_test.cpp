@@ -12,11 +12,9 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "common/testscale.h"
-#include "delaunay3d/delaunay3d_impl.h"
 #include "exact_checks.h"
 #include "geom/delaunay3d.h"
 #include "portability.h"
@@ -41,22 +39,19 @@ Points Uniform(Int count, UInt seed, Float scale = 1.0, Vector centre = {}) {
 }
 
 // Integer points on the sphere x^2 + y^2 + z^2 = radiusSquared: exactly cospherical.
-Points SphereLattice(Int radiusSquared) {
-  Points points;
-  const Int bound = static_cast<Int>(std::sqrt(static_cast<double>(radiusSquared))) + 1;
-  for (Int x = -bound; x <= bound; ++x)
-    for (Int y = -bound; y <= bound; ++y)
-      for (Int z = -bound; z <= bound; ++z)
-        if (x * x + y * y + z * z == radiusSquared)
-          points.push_back({static_cast<Float>(x), static_cast<Float>(y), static_cast<Float>(z)});
-  return points;
-}
-
 Points Grid(Int n, Float step = 1.0, Vector origin = {}) {
   Points points;
   for (Int z = 0; z < n; ++z)
     for (Int y = 0; y < n; ++y)
       for (Int x = 0; x < n; ++x) points.push_back(origin + Vector{x * step, y * step, z * step});
+  return points;
+}
+
+// Integer points on the sphere x^2 + y^2 + z^2 = radiusSquared: exactly cospherical.
+Points SphereLattice(Int radiusSquared) {
+  const Float bound = std::floor(std::sqrt(static_cast<Float>(radiusSquared))) + 1;
+  Points points = Grid(static_cast<Int>(2 * bound) + 1, 1.0, Vector{-bound, -bound, -bound});
+  std::erase_if(points, [&](const Vector& p) { return Dot(p, p) != static_cast<Float>(radiusSquared); });
   return points;
 }
 
@@ -90,17 +85,6 @@ Points Duplicated(Int count, UInt seed) {
   return points;
 }
 
-// Points on a coarse integer lattice (multiples of 4), so that face and edge points of inner
-// tetrahedra have exact coordinates.
-Points Lattice(Int count, UInt seed) {
-  std::mt19937_64 random(seed);
-  std::uniform_int_distribution<int> coordinate(0, 100);
-  Points points;
-  for (Int i = 0; i < count; ++i)
-    points.push_back({4.0 * coordinate(random), 4.0 * coordinate(random), 4.0 * coordinate(random)});
-  return points;
-}
-
 Box3D Cube(Float min, Float max) { return {{min, min, min}, {max, max, max}}; }
 
 Block<const Vector> View(const Points& points) { return {points.data(), static_cast<Int>(points.size())}; }
@@ -112,8 +96,6 @@ Result<Delaunay3DRef> Tetrahedralize(const Points& points, const Box3D& workSpac
   ZEMOX_TRY(ref.CalculateDelaunayTetrahedralization());
   return ref;
 }
-
-const Delaunay3DImpl& Impl(const Delaunay3DRef& ref) { return *static_cast<const Delaunay3DImpl*>(ref.GetObject()); }
 
 ::testing::AssertionResult Valid(const Delaunay3DRef& ref, Bool laterBatch = false) {
   return IsValidTetrahedralization(ref.GetTetrahedrons(), ref.GetPoints(), ref.GetPointsToTetConnections(), laterBatch);
@@ -129,50 +111,34 @@ bool SameResult(const Delaunay3DRef& a, const Delaunay3DRef& b) {
          SameContent(a.GetPointsToTetConnections(), b.GetPointsToTetConnections());
 }
 
-std::string Message(const Error& error) { return std::string(error.Message()); }
-
 struct InputCase {
   std::string name;
   Points points;
-  // Which degenerate paths the input must take.
-  bool needsFaceSplits = false;
-  bool needsEdgeSplits = false;
-  bool needsFlip44 = false;
 };
 
 class Delaunay3DInputTest : public ::testing::TestWithParam<InputCase> {};
 
-// A valid tetrahedralisation whose walks locate the centroid of a tetrahedron in it, a vertex in a
-// tetrahedron that has it, and a far point outside every tetrahedron.
+// A valid tetrahedralisation whose walks locate the centroid of a tetrahedron in it and a far point
+// outside every tetrahedron.
 TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralizationThatLocatesPoints) {
   const Points& points = GetParam().points;
   Result<Delaunay3DRef> result = Tetrahedralize(points);
-  ASSERT_TRUE(result) << Message(result.GetError());
+  ASSERT_TRUE(result) << result.GetError().Message();
   Delaunay3DRef& ref = result.Value();
   EXPECT_EQ(ref.GetPointCount(), static_cast<Int>(points.size()) + 4);
   EXPECT_TRUE(Valid(ref));
-  const Delaunay3DStatistics& statistics = Impl(ref).GetStatistics();
-  EXPECT_TRUE(!GetParam().needsFaceSplits || statistics.splitFace > 0);
-  EXPECT_TRUE(!GetParam().needsEdgeSplits || statistics.splitEdge > 0);
-  EXPECT_TRUE(!GetParam().needsFlip44 || statistics.flip44 > 0);
   // The storage reserved for the insertions is released; only the tetrahedra stay.
-  const Tetrahedron* storage = ref.GetTetrahedrons().GetFirst();
-  EXPECT_LE(malloc_usable_size(const_cast<Tetrahedron*>(storage)),
-            ref.GetTetrahedronCount() * sizeof(Tetrahedron) + 4096);
-
   const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
+  EXPECT_LE(malloc_usable_size(const_cast<Tetrahedron*>(tets.GetFirst())),
+            tets.GetCount() * sizeof(Tetrahedron) + 4096);
+  const Block<const Vector> p = ref.GetPoints();
   Int32 found = -1, onFace1 = -1, onFace2 = -1, walked = -1;
   for (Int32 i = 0; i < tets.GetCount(); i += 7) {
-    const Vector centroid = (ref.GetPoints()[tets[i].v[0]] + ref.GetPoints()[tets[i].v[1]] +
-                             ref.GetPoints()[tets[i].v[2]] + ref.GetPoints()[tets[i].v[3]]) *
-                            0.25;
+    const Vector centroid = (p[tets[i].v[0]] + p[tets[i].v[1]] + p[tets[i].v[2]] + p[tets[i].v[3]]) * 0.25;
     EXPECT_TRUE(ref.FindTetIndexContainingPoint(centroid, found, onFace1, onFace2).Value() && found == i) << i;
     EXPECT_TRUE(ref.FindTetContainingPoint(centroid, walked).Value() && walked == i) << i;
     EXPECT_EQ(onFace1, -1);
   }
-  const Int32 vertex = std::max({tets[0].v[0], tets[0].v[1], tets[0].v[2], tets[0].v[3]});
-  EXPECT_FALSE(ref.FindTetIndexContainingPoint(ref.GetPoints()[vertex], found, onFace1, onFace2).Value());
-  EXPECT_TRUE(tets[found].HasVertex(vertex));
   EXPECT_FALSE(ref.FindTetIndexContainingPoint(Vector{1e9, 1e9, 1e9}, found, onFace1, onFace2).Value());
   // The simpler walk stops on the outer face it cannot cross and reports that tetrahedron.
   EXPECT_TRUE(ref.FindTetContainingPoint(Vector{1e9, 1e9, 1e9}, walked).Value());
@@ -183,10 +149,9 @@ std::vector<InputCase> InputCases() {
   std::vector<InputCase> cases = {
       {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1)},
       {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425))},
-      {"Grid5", Grid(5), false, false, true},
-      {"Planes", Planes(SanitizerScaled(4000, 600), 5), true, true, true},
+      {"Planes", Planes(SanitizerScaled(4000, 600), 5)},
       {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6)},
-      {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0}), false, false, true},
+      {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0})},
       // Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
       // determinant of one face has the wrong sign.
       {"RoundedInSphereSign",
@@ -202,66 +167,43 @@ std::vector<InputCase> InputCases() {
   // Nearly cospherical points leave many in-sphere tests to the exact stages. Centred in every octant
   // at several distances from the origin, they check that the static filter, which trusts a rounded
   // determinant above its bound, bounds the error for negative and mixed-sign coordinates too.
-  for (int octant = 0; octant < 8; ++octant)
-    for (const Float distance : {3.0, 6.0}) {
-      auto axis = [&](int bit) { return (octant & bit) != 0 ? -distance : distance; };
-      cases.push_back(
-          {"NearlyCosphericalInOctant" + std::to_string(octant) + "At" + std::to_string(static_cast<int>(distance)),
-           Sphere(SanitizerScaled(1000, 300), 40 + octant, 0.5, {axis(1), axis(2), axis(4) * 0.7})});
-    }
+  for (int octant = 0; octant < 16; ++octant) {
+    auto axis = [&](int bit) { return ((octant & bit) != 0 ? -3.0 : 3.0) * (octant < 8 ? 1 : 2); };
+    cases.push_back({"NearlyCospherical" + std::to_string(octant),
+                     Sphere(SanitizerScaled(1000, 300), 40 + octant % 8, 0.5, {axis(1), axis(2), axis(4) * 0.7})});
+  }
   return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, Delaunay3DInputTest, ::testing::ValuesIn(InputCases()),
                          [](const ::testing::TestParamInfo<InputCase>& info) { return info.param.name; });
 
-// An inner tetrahedron (all vertices input points).
-Int32 InnerTetrahedron(const Delaunay3DRef& ref) {
-  const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
-  for (Int32 i = 0; i < tets.GetCount(); ++i)
-    if (std::min({tets[i].v[0], tets[i].v[1], tets[i].v[2], tets[i].v[3]}) >= 4) return i;
-  return -1;
-}
-
-Int CountAround(const Delaunay3DRef& ref, Int32 a, Int32 b) {
-  Int count = 0;
-  for (const Tetrahedron& tet : ref.GetTetrahedrons()) count += tet.HasVertex(a) && tet.HasVertex(b);
-  return count;
-}
-
 class Delaunay3DSplitTest : public ::testing::TestWithParam<bool> {};
 
-// A point inside a face turns two tetrahedra into six (net +4), a point inside an edge shared by k
-// tetrahedra turns them into 2k; the flips that follow change the count by +1 (2-3) and -1 (3-2).
-TEST_P(Delaunay3DSplitTest, SplitAddsTheExpectedTetrahedra) {
+// A point exactly inside a face or an edge is located on it, and splitting there keeps the
+// tetrahedralisation valid.
+TEST_P(Delaunay3DSplitTest, PointOnAFaceOrEdgeIsLocatedThereAndSplitsIt) {
   const bool onEdge = GetParam();
-  Result<Delaunay3DRef> result = Tetrahedralize(Lattice(60, 12));
-  ASSERT_TRUE(result);
-  Delaunay3DRef& ref = result.Value();
-  const Int32 inner = InnerTetrahedron(ref);
-  ASSERT_NE(inner, -1);
-  const Tetrahedron tet = ref.GetTetrahedrons()[inner];
+  // Coordinates on planes are multiples of 1/64, so face and edge points are exact.
+  Delaunay3DRef ref = Tetrahedralize(Planes(60, 12)).Value();
+  const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
+  // An inner tetrahedron: no corner of the enclosing one among its vertices.
+  const Tetrahedron* inner = std::find_if(tets.begin(), tets.end(), [](const Tetrahedron& t) {
+    return std::min({t.v[0], t.v[1], t.v[2], t.v[3]}) >= 4;
+  });
+  ASSERT_NE(inner, tets.end());
   const Block<const Vector> points = ref.GetPoints();
-  const Vector a = points[tet.v[0]], b = points[tet.v[1]], c = points[tet.v[2]];
+  const Vector a = points[inner->v[0]], b = points[inner->v[1]], c = points[inner->v[2]];
   const Vector added = onEdge ? (a + b) * 0.5 : (a + b + c * 2.0) * 0.25;
   ASSERT_EQ(ExactOrient3d(a, b, c, added), 0);
   Int32 found = -1, onFace1 = -1, onFace2 = -1;
   Result<Bool> located = ref.FindTetIndexContainingPoint(added, found, onFace1, onFace2);
   ASSERT_TRUE(located && located.Value());
-  EXPECT_TRUE(ref.GetTetrahedrons()[found].HasVertex(tet.v[0]));
+  EXPECT_TRUE(tets[found].HasVertex(inner->v[0]));
   EXPECT_NE(onFace1, -1);
   EXPECT_EQ(onFace2 != -1, onEdge);
-
-  const Int before = ref.GetTetrahedronCount();
-  const Int ring = CountAround(ref, tet.v[0], tet.v[1]);
-  const Delaunay3DStatistics previous = Impl(ref).GetStatistics();
   ASSERT_TRUE(ref.AddPointIntoTetrahedralization(added));
   ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
-  const Delaunay3DStatistics& now = Impl(ref).GetStatistics();
-  EXPECT_EQ(now.splitEdge - previous.splitEdge, onEdge ? 1 : 0);
-  EXPECT_EQ(now.splitFace - previous.splitFace, onEdge ? 0 : 1);
-  const Int flips = (now.flip23 - previous.flip23) - (now.flip32 - previous.flip32);
-  EXPECT_EQ(ref.GetTetrahedronCount() - before - flips, onEdge ? ring : 4);
   EXPECT_TRUE(Valid(ref, true));
 }
 
@@ -287,28 +229,24 @@ Result<void> AddBatch(Delaunay3DRef& ref, const Points& batch) {
 }
 
 TEST_P(Delaunay3DGrowthTest, LaterBatchesKeepTheTetrahedralizationValid) {
-  Result<Delaunay3DRef> result = Delaunay3DRef::Create();
-  Result<Delaunay3DRef> copy = Delaunay3DRef::Create();
-  ASSERT_TRUE(result && copy);
-  Delaunay3DRef& ref = result.Value();
+  Delaunay3DRef ref = Delaunay3DRef::Create().Value();
+  Delaunay3DRef copy = Delaunay3DRef::Create().Value();
   ASSERT_TRUE(ref.Init(GetParam().workSpace));
   const std::vector<Points>& batches = GetParam().batches;
   Points all;
   for (const Points& batch : batches) {
     // A copy taken before the last batch is equal, then carries on by itself to the same result.
     if (&batch == &batches.back()) {
-      ASSERT_TRUE(copy.Value().CopyFrom(ref) && SameResult(copy.Value(), ref));
+      ASSERT_TRUE(copy.CopyFrom(ref) && SameResult(copy, ref));
     }
     ASSERT_TRUE(AddBatch(ref, batch));
     all.insert(all.end(), batch.begin(), batch.end());
   }
-  ASSERT_TRUE(AddBatch(copy.Value(), batches.back()));
-  EXPECT_TRUE(SameResult(copy.Value(), ref));
+  ASSERT_TRUE(AddBatch(copy, batches.back()));
+  EXPECT_TRUE(SameResult(copy, ref));
   EXPECT_TRUE(Valid(ref, !GetParam().movesCorners));
   if (!GetParam().movesCorners) return;
-  Result<Delaunay3DRef> fresh = Tetrahedralize(all, GetParam().workSpace);
-  ASSERT_TRUE(fresh);
-  EXPECT_TRUE(SameResult(ref, fresh.Value()));
+  EXPECT_TRUE(SameResult(ref, Tetrahedralize(all, GetParam().workSpace).Value()));
 }
 
 std::vector<Points> OneByOne(const Points& points) {
@@ -317,25 +255,10 @@ std::vector<Points> OneByOne(const Points& points) {
   return batches;
 }
 
-// Points on a lattice, each beyond the bounds of the ones before.
-Points Widening(Int count) {
-  Points points;
-  for (Int i = 0; i < count; ++i) points.push_back({4.0 * i, (i * 37) % 11 * 1.0, (i * 53) % 13 * 1.0});
-  return points;
-}
-
 const GrowthCase growthCases[] = {
-    {"FarPointAfterThreeInUnitBox", Cube(0, 1), {Uniform(3, 0, 0.5, {0.5, 0.5, 0.5}), {{497.9, -80.4, 384.7}}}, true},
-    {"WiderSecondBatch",
-     {},
-     {Uniform(SanitizerScaled(2000, 300), 15), Uniform(SanitizerScaled(500, 100), 16, 3.0)},
-     true},
-    {"InsideSecondBatch",
-     {},
-     {Uniform(SanitizerScaled(3000, 500), 13), Uniform(SanitizerScaled(2000, 300), 14, 0.9)},
-     false},
-    {"LonePointsWithoutWorkSpace", {}, OneByOne(Widening(30)), true},
-    {"OneByOneInsideWorkSpace", Cube(0, 400), OneByOne(Lattice(SanitizerScaled(300, 80), 18)), false},
+    {"WiderSecondBatch", {}, {Uniform(SanitizerScaled(2000, 300), 15), Uniform(300, 16, 3.0)}, true},
+    {"InsideSecondBatch", {}, {Uniform(SanitizerScaled(3000, 500), 13), Uniform(300, 14, 0.9)}, false},
+    {"OneByOneInsideWorkSpace", Cube(-16, 16), OneByOne(Planes(SanitizerScaled(300, 80), 18)), false},
     {"PointInAFlatWorkSpaceThenAFartherOne", {{0, 0, 1e-9}, {0, 0, 1e-9}}, {{{0, 0, 0}}, {{0, 0, 0.1}}}, true},
 };
 
@@ -359,25 +282,21 @@ class Delaunay3DRangeTest : public ::testing::TestWithParam<RangeCase> {};
 // Refused input leaves the object as it was; accepted input gives a valid tetrahedralisation.
 TEST_P(Delaunay3DRangeTest, InputOutsideTheExactRangeIsRefused) {
   const RangeCase& param = GetParam();
-  Result<Delaunay3DRef> result = Tetrahedralize(Uniform(20, 50));
-  Result<Delaunay3DRef> copy = Delaunay3DRef::Create();
-  ASSERT_TRUE(result && copy);
-  Delaunay3DRef& ref = result.Value();
-  ASSERT_TRUE(copy.Value().CopyFrom(ref));
+  Delaunay3DRef ref = Tetrahedralize(Uniform(20, 50)).Value();
+  Delaunay3DRef copy = Delaunay3DRef::Create().Value();
+  ASSERT_TRUE(copy.CopyFrom(ref));
   const Result<void> outcome = param.call == Call::Init        ? ref.Init(param.workSpace)
                                : param.call == Call::AddPoints ? ref.AddPointsIntoTetrahedralization(View(param.points))
                                                                : ref.AddPointIntoTetrahedralization(param.points[0]);
   if (*param.message == '\0') {
-    ASSERT_TRUE(outcome) << Message(outcome.GetError());
-    Result<Delaunay3DRef> accepted = Tetrahedralize(param.points, param.workSpace);
-    ASSERT_TRUE(accepted);
-    EXPECT_TRUE(Valid(accepted.Value()));
+    ASSERT_TRUE(outcome) << outcome.GetError().Message();
+    EXPECT_TRUE(Valid(Tetrahedralize(param.points, param.workSpace).Value()));
     return;
   }
   ASSERT_FALSE(outcome);
   EXPECT_TRUE(outcome.GetError().Is(IllegalArgumentError));
-  EXPECT_EQ(Message(outcome.GetError()), std::string(callNames[static_cast<int>(param.call)]) + ": " + param.message);
-  EXPECT_TRUE(SameResult(ref, copy.Value()));
+  EXPECT_EQ(outcome.GetError().Message(), std::string(callNames[static_cast<int>(param.call)]) + ": " + param.message);
+  EXPECT_TRUE(SameResult(ref, copy));
 }
 
 // A cube of half-width w gets corner coordinates up to about 4.67 w: 2^187 stays inside the range of
@@ -410,14 +329,12 @@ INSTANTIATE_TEST_SUITE_P(Inputs, Delaunay3DRangeTest, ::testing::ValuesIn(rangeC
                          [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
 
 TEST(Delaunay3DTest, CallsInTheWrongStateFailWithoutHarm) {
-  Result<Delaunay3DRef> created = Delaunay3DRef::Create();
-  ASSERT_TRUE(created);
-  Delaunay3DRef& ref = created.Value();
+  Delaunay3DRef ref = Delaunay3DRef::Create().Value();
   const Vector point{1, 2, 3};
   auto expectState = [](const Result<void>& outcome, const char* message) {
     ASSERT_FALSE(outcome);
     EXPECT_TRUE(outcome.GetError().Is(IllegalStateError));
-    EXPECT_EQ(Message(outcome.GetError()), message);
+    EXPECT_EQ(outcome.GetError().Message(), message);
   };
   expectState(ref.AddPointIntoTetrahedralization(point),
               "AddPointIntoTetrahedralization: The tetrahedralization is not initialized; call Init first.");
@@ -428,11 +345,6 @@ TEST(Delaunay3DTest, CallsInTheWrongStateFailWithoutHarm) {
   expectState(ref.AddPointsIntoTetrahedralization({&point, 1}),
               "AddPointsIntoTetrahedralization: The tetrahedralization was flushed; call Reset or Init before using it "
               "again.");
-  ASSERT_TRUE(ref.Reset());
-  const Points points = Uniform(100, 20);
-  ASSERT_TRUE(ref.AddPointsIntoTetrahedralization(View(points)));
-  ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
-  EXPECT_TRUE(Valid(ref));
 }
 
 // The job is cancelled while the calculation runs; the next calculation goes on with the points not
@@ -442,10 +354,8 @@ TEST(Delaunay3DTest, CancelledCalculationResumes) {
   Points points = Uniform(SanitizerScaled(50000, 5000), 23);
   const Points aside = Uniform(200, 22, 1.0, {10, 0, 0});
   points.insert(points.end(), aside.begin(), aside.end());
-  Result<Delaunay3DRef> reference = Tetrahedralize(points);
-  Result<Delaunay3DRef> result = Delaunay3DRef::Create();
-  ASSERT_TRUE(reference && result);
-  Delaunay3DRef& ref = result.Value();
+  const Delaunay3DRef reference = Tetrahedralize(points).Value();
+  Delaunay3DRef ref = Delaunay3DRef::Create().Value();
   ASSERT_TRUE(ref.Init(Box3D{}));
   ASSERT_TRUE(ref.AddPointsIntoTetrahedralization(View(points)));
   std::atomic<bool> started{false};
@@ -465,7 +375,7 @@ TEST(Delaunay3DTest, CancelledCalculationResumes) {
   ASSERT_FALSE(outcome);
   EXPECT_TRUE(outcome.GetError().Is(ThreadCancelledError));
   ASSERT_TRUE(ref.CalculateDelaunayTetrahedralization());
-  EXPECT_TRUE(SameResult(ref, reference.Value()));
+  EXPECT_TRUE(SameResult(ref, reference));
 }
 
 // Every allocation of a whole run fails in turn. The failing call reports out-of-memory and leaves
@@ -474,13 +384,10 @@ TEST(Delaunay3DTest, CancelledCalculationResumes) {
 // on planes take the face and edge splits and the 4-4 flips, whose scratch arrays grow mid-run.
 TEST(Delaunay3DTest, AllocationFailuresAreReportedAndTheRunResumes) {
   const Points points = Planes(SanitizerScaled(600, 200), 24);
-  Result<Delaunay3DRef> reference = Tetrahedralize(points);
-  ASSERT_TRUE(reference);
+  const Delaunay3DRef reference = Tetrahedralize(points).Value();
   Int failures = 0;
   for (Int k = 1;; ++k) {
-    Result<Delaunay3DRef> created = Delaunay3DRef::Create();
-    ASSERT_TRUE(created);
-    Delaunay3DRef& ref = created.Value();
+    Delaunay3DRef ref = Delaunay3DRef::Create().Value();
     auto step = [&](int index) {
       if (index == 0) return ref.Init(Box3D{});
       if (index == 1) return ref.AddPointsIntoTetrahedralization(View(points));
@@ -494,13 +401,13 @@ TEST(Delaunay3DTest, AllocationFailuresAreReportedAndTheRunResumes) {
     FailAllocationAfter(0);
     if (run) {
       EXPECT_FALSE(delivered);
-      EXPECT_TRUE(SameResult(ref, reference.Value()));
+      EXPECT_TRUE(SameResult(ref, reference));
       break;
     }
     ++failures;
     EXPECT_TRUE(run.GetError().Is(OutOfMemoryError)) << k << ": " << run.GetError().Class().Text();
     for (int index = failed - 1; index < 3; ++index) ASSERT_TRUE(step(index)) << k << ", step " << index;
-    EXPECT_TRUE(SameResult(ref, reference.Value())) << k;
+    EXPECT_TRUE(SameResult(ref, reference)) << k;
   }
   EXPECT_GT(failures, 6);
 }

@@ -2,8 +2,8 @@
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <cmath>
-#include <string>
 
 namespace zemox::testing {
 namespace {
@@ -40,22 +40,17 @@ T LiftedDet(const T rows[4][4]) {
   return result;
 }
 
-template <typename T>
-T AbsDet3(const T m[3][3]) {
-  using std::fabs;
-  return fabs(m[0][0]) * (fabs(m[1][1] * m[2][2]) + fabs(m[1][2] * m[2][1])) +
-         fabs(m[0][1]) * (fabs(m[1][0] * m[2][2]) + fabs(m[1][2] * m[2][0])) +
-         fabs(m[0][2]) * (fabs(m[1][0] * m[2][1]) + fabs(m[1][1] * m[2][0]));
-}
-
-double LiftedPermanent(const double rows[4][4]) {
-  double result = 0;
-  for (int skip = 0; skip < 4; ++skip) {
-    double minor[3][3];
-    Minor(rows, skip, minor);
-    result += std::fabs(rows[skip][3]) * AbsDet3(minor);
+// Every term of a determinant's expansion takes one entry from each column, so the product of the
+// columns' largest magnitudes bounds the terms, and a small multiple of it the rounding error.
+template <int rows, int columns>
+double TermBound(const double (&m)[rows][columns]) {
+  double bound = 1;
+  for (int c = 0; c < columns; ++c) {
+    double largest = 0;
+    for (int r = 0; r < rows; ++r) largest = std::max(largest, std::fabs(m[r][c]));
+    bound *= largest;
   }
-  return result;
+  return bound;
 }
 
 // The rows p - origin of the points, with |p - origin|^2 as a fourth column when there is one: rounded
@@ -76,7 +71,7 @@ int ExactOrient3d(const Vector& a, const Vector& b, const Vector& c, const Vecto
   double m[3][3];
   DifferenceRows(p, 3, d, m);
   const double det = Det3(m);
-  if (std::fabs(det) > 1e-12 * AbsDet3(m)) return Sign(det);
+  if (std::fabs(det) > 1e-10 * TermBound(m)) return Sign(det);
   mpq_class q[3][3];
   DifferenceRows(p, 3, d, q);
   return Sign(Det3(q));
@@ -89,7 +84,7 @@ int ExactInsphere(const Vector& a, const Vector& b, const Vector& c, const Vecto
   double rows[4][4];
   DifferenceRows(p, 4, e, rows);
   const double det = LiftedDet(rows);
-  if (std::fabs(det) > 1e-11 * LiftedPermanent(rows)) return Sign(det);
+  if (std::fabs(det) > 1e-10 * TermBound(rows)) return Sign(det);
   mpq_class q[4][4];
   DifferenceRows(p, 4, e, q);
   return Sign(LiftedDet(q));
@@ -100,13 +95,6 @@ namespace {
 using ::testing::AssertionFailure;
 using ::testing::AssertionResult;
 using ::testing::AssertionSuccess;
-
-std::string Describe(Int index, const Tetrahedron& tet) {
-  std::string text = "tetrahedron " + std::to_string(index) + " (";
-  for (int i = 0; i < 4; ++i) text += std::to_string(tet.v[i]) + (i < 3 ? " " : "; ");
-  for (int i = 0; i < 4; ++i) text += std::to_string(tet.n[i]) + (i < 3 ? " " : ")");
-  return text;
-}
 
 Bool SameFace(const Tetrahedron& t, int slotT, const Tetrahedron& u, int slotU) {
   Int32 a[3], b[3];
@@ -124,25 +112,28 @@ AssertionResult CheckStructure(Block<const Tetrahedron> tets, Block<const Vector
     const Tetrahedron& tet = tets[i];
     for (int k = 0; k < 4; ++k)
       if (tet.v[k] < 0 || tet.v[k] >= points.GetCount())
-        return AssertionFailure() << Describe(i, tet) << ": bad vertex";
+        return AssertionFailure() << "tetrahedron " << i << ": bad vertex";
     // A repeated vertex makes the orientation zero.
     if (ExactOrient3d(points[tet.v[0]], points[tet.v[1]], points[tet.v[2]], points[tet.v[3]]) <= 0)
-      return AssertionFailure() << Describe(i, tet) << ": orientation not positive";
+      return AssertionFailure() << "tetrahedron " << i << ": orientation not positive";
     for (int slot = 0; slot < 4; ++slot) {
       const Int32 u = tet.n[slot];
       if (u == -1) {
         Int32 a = -1, b = -1, c = -1;
         tet.GetFaceVertices(slot, a, b, c);
-        if (a > 3 || b > 3 || c > 3) return AssertionFailure() << Describe(i, tet) << ": inner face without neighbour";
+        if (a > 3 || b > 3 || c > 3)
+          return AssertionFailure() << "tetrahedron " << i << ": inner face without neighbour";
         ++hullFaces;
         continue;
       }
-      if (u < 0 || u >= count || u == i) return AssertionFailure() << Describe(i, tet) << ": bad neighbour";
+      if (u < 0 || u >= count || u == i) return AssertionFailure() << "tetrahedron " << i << ": bad neighbour";
       const int back = tets[u].GetNeighborSlot(static_cast<Int32>(i));
       if (back < 0)
-        return AssertionFailure() << Describe(i, tet) << ": " << Describe(u, tets[u]) << " has no link back";
+        return AssertionFailure() << "tetrahedron " << i << ": "
+                                  << "tetrahedron " << u << " has no link back";
       if (!SameFace(tet, slot, tets[u], back))
-        return AssertionFailure() << Describe(i, tet) << " and " << Describe(u, tets[u]) << ": shared faces differ";
+        return AssertionFailure() << "tetrahedron " << i << " and "
+                                  << "tetrahedron " << u << ": shared faces differ";
     }
   }
   if (hullFaces != 4) return AssertionFailure() << hullFaces << " faces without neighbour instead of 4";
@@ -160,7 +151,7 @@ AssertionResult CheckDelaunay(Block<const Tetrahedron> tets, Block<const Vector>
       if (u == -1) continue;
       const Int32 apex = tets[u].GetVertexOppositeNeighbor(static_cast<Int32>(i));
       if (ExactInsphere(a, b, c, d, points[apex]) > 0)
-        return AssertionFailure() << Describe(i, tet) << ": apex " << apex << " of neighbour " << u
+        return AssertionFailure() << "tetrahedron " << i << ": apex " << apex << " of neighbour " << u
                                   << " lies inside the circumsphere";
     }
   }

@@ -11,7 +11,7 @@
 
 namespace zemox {
 
-static Vector FaceNormal(const CellData& cell, Int face) {
+Vector FaceNormal(const CellData& cell, Int face) {
   Vector n;
   Int e = cell.faces[face];
   const Vector& origin = cell.vertices[cell.edges[e].start];

@@ -12,6 +12,9 @@ namespace zemox {
 // size and, when convex is set, convex with outward normals; for a connected cell Euler's formula holds.
 std::string CellDefects(const CellData& cell, Bool convex, Bool connected = true, Float tolerance = 1e-9);
 
+// Normal of a face, by the sum of its edges' cross products: pointing outward for outward loops.
+Vector FaceNormal(const CellData& cell, Int face);
+
 // Volume enclosed by the faces, positive for outward loops.
 Float CellVolume(const CellData& cell);
 

@@ -61,10 +61,7 @@ OracleCell BruteForceCell(Block<const Vector> all, Int i) {
   };
   std::vector<Plane> planes;
   for (Int j = 0; j < all.GetCount(); ++j)
-    if (j != i) {
-      const Vector n = all[j] - p;
-      planes.push_back({n, Dot(n, (all[j] + p) * 0.5), static_cast<Int32>(j)});
-    }
+    if (j != i) planes.push_back({all[j] - p, Dot(all[j] - p, (all[j] + p) * 0.5), static_cast<Int32>(j)});
   auto solve = [](const Plane& a, const Plane& b, const Plane& c, Vector& x) {
     const Vector bc = Cross(b.normal, c.normal);
     const Float det = Dot(a.normal, bc);
@@ -108,20 +105,18 @@ OracleCell BruteForceCell(Block<const Vector> all, Int i) {
   return cell;
 }
 
+template <typename T>
+Bool SameBytes(Block<const T> a, Block<const T> b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const T& x, const T& y) { return std::memcmp(&x, &y, sizeof(T)) == 0; });
+}
+
 Bool SameCells(Block<const CellData> a, Block<const CellData> b) {
-  if (a.GetCount() != b.GetCount()) return false;
-  auto same = [](auto x, auto y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); };
-  auto sameEdges = [](Block<const CellEdge> x, Block<const CellEdge> y) {
-    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const CellEdge& l, const CellEdge& r) {
-      return l.start == r.start && l.end == r.end && l.next == r.next && l.previous == r.previous && l.twin == r.twin;
-    });
-  };
-  for (Int c = 0; c < a.GetCount(); ++c)
-    if (!same(a[c].GetVertexIds(), b[c].GetVertexIds()) || !same(a[c].GetVertices(), b[c].GetVertices()) ||
-        !sameEdges(a[c].GetEdges(), b[c].GetEdges()) || !same(a[c].GetFaces(), b[c].GetFaces()) ||
-        !same(a[c].GetFaceNeighbors(), b[c].GetFaceNeighbors()) || a[c].fused != b[c].fused)
-      return false;
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const CellData& x, const CellData& y) {
+    return SameBytes(x.GetVertexIds(), y.GetVertexIds()) && SameBytes(x.GetVertices(), y.GetVertices()) &&
+           SameBytes(x.GetEdges(), y.GetEdges()) && SameBytes(x.GetFaces(), y.GetFaces()) &&
+           SameBytes(x.GetFaceNeighbors(), y.GetFaceNeighbors()) && x.fused == y.fused;
+  });
 }
 
 // Circumcentres of neighbouring tetrahedra closer than sqrt(1e-5) become one vertex, which bends
@@ -132,12 +127,11 @@ constexpr Float mergedTolerance = 1e-4;
 Float ClippedToBox(const CellData& built, CellScratch& scratch) {
   CellData cell;
   EXPECT_TRUE(cell.CopyFrom(built));
-  for (int axis = 0; axis < 3; ++axis)
-    for (Float side : {-1.0, 1.0}) {
-      Vector normal;
-      (axis == 0 ? normal.x : axis == 1 ? normal.y : normal.z) = side;
-      if (ClipCellByPlane(cell, scratch, side < 0 ? Vector{} : Vector{100, 100, 100}, normal, -1).Value()) return 0;
-    }
+  const Vector normals[] = {{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const Vector& normal : normals) {
+    const Vector through = normal.x + normal.y + normal.z > 0 ? Vector{100, 100, 100} : Vector{};
+    if (ClipCellByPlane(cell, scratch, through, normal, -1).Value()) return 0;
+  }
   EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "");
   return CellVolume(cell);
 }
@@ -146,9 +140,9 @@ Float ClippedToBox(const CellData& built, CellScratch& scratch) {
 struct InputCase {
   const char* name;
   std::vector<Points> batches;
-  Int emptyCells;     // one for each duplicate
-  Int comparedCells;  // at least this many cells equal the brute-force ones exactly
-  Bool fillsBox;      // the cells clipped to [0, 100]^3 fill it
+  Int emptyCells = 0;     // one for each duplicate
+  Int comparedCells = 0;  // at least this many cells equal the brute-force ones exactly
+  Bool fillsBox = false;  // the cells clipped to [0, 100]^3 fill it
 };
 
 class Voronoi3DInputTest : public testing::TestWithParam<InputCase> {};
@@ -179,33 +173,22 @@ TEST_P(Voronoi3DInputTest, CellsAreClosedAndMatchABruteForceComputation) {
     empty += cell.IsEmpty();
     if (cell.IsEmpty()) continue;
     EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
-    EXPECT_GT(CellVolume(cell), 0) << c;
-    for (Int32 neighbor : cell.faceNeighbors) {
-      if (neighbor < 4) continue;
-      const CellData& other = cells[neighbor - 4];
-      EXPECT_TRUE(std::count(other.faceNeighbors.begin(), other.faceNeighbors.end(), c + 4)) << c << " " << neighbor;
-    }
-    for (Int f = 0; f < cell.faces.GetCount(); ++f) {
-      const CellEdge& e = cell.edges[cell.faces[f]];
-      const Vector& a = cell.vertices[e.start];
-      const Vector normal = Cross(cell.vertices[e.end] - a, cell.vertices[cell.edges[e.next].end] - a);
-      EXPECT_LT(Dot(points[c] - a, normal), 0) << c;
-    }
+    for (Int32 n : cell.faceNeighbors)
+      EXPECT_TRUE(n < 4 || std::count(cells[n - 4].faceNeighbors.begin(), cells[n - 4].faceNeighbors.end(), c + 4));
+    for (Int f = 0; f < cell.faces.GetCount(); ++f)
+      EXPECT_LT(Dot(points[c] - cell.vertices[cell.edges[cell.faces[f]].start], FaceNormal(cell, f)), 0) << c;
     if (param.fillsBox) boxVolume += ClippedToBox(cell, scratch);
     if (TouchesCorners(cell) || points.size() > 60) continue;
     const OracleCell oracle = BruteForceCell(voronoi.GetInputPoints(), c + 4);
     const std::set<Int32> neighbors(cell.faceNeighbors.begin(), cell.faceNeighbors.end());
-    if (cell.vertices.GetCount() != oracle.vertexCount) {
-      // Merged circumcentres moved some vertices by up to the merge radius and may have removed
-      // tiny faces.
-      EXPECT_NEAR(CellVolume(cell), oracle.volume, 1e-4 * oracle.volume) << c;
-      EXPECT_TRUE(std::includes(oracle.neighbors.begin(), oracle.neighbors.end(), neighbors.begin(), neighbors.end()));
-      continue;
-    }
-    EXPECT_EQ(CellDefects(cell, true), "") << c;
-    EXPECT_NEAR(CellVolume(cell), oracle.volume, 1e-9 * oracle.volume) << c;
-    EXPECT_EQ(neighbors, oracle.neighbors) << c;
-    ++compared;
+    // Merged circumcentres move some vertices by up to the merge radius and may remove tiny faces.
+    const Bool merged = cell.vertices.GetCount() != oracle.vertexCount;
+    EXPECT_NEAR(CellVolume(cell), oracle.volume, (merged ? 1e-4 : 1e-9) * oracle.volume) << c;
+    EXPECT_TRUE(
+        merged ? std::includes(oracle.neighbors.begin(), oracle.neighbors.end(), neighbors.begin(), neighbors.end())
+               : neighbors == oracle.neighbors)
+        << c;
+    compared += !merged;
   }
   EXPECT_EQ(empty, param.emptyCells);
   EXPECT_GE(compared, param.comparedCells);
@@ -223,39 +206,42 @@ Points Flat(bool line) {
 // Exactly cospherical points: every cell vertex is shared by eight tetrahedra.
 Points Lattice() {
   Points points;
-  for (int x = 0; x < 3; ++x)
-    for (int y = 0; y < 3; ++y)
-      for (int z = 0; z < 3; ++z) points.push_back({10.0 * x, 10.0 * y, 10.0 * z});
+  for (int i = 0; i < 27; ++i) points.push_back({10.0 * (i / 9), 10.0 * (i / 3 % 3), 10.0 * (i % 3)});
   return points;
 }
 
-const Points twoBatches = RandomPoints(120, 12);
+const InputCase inputCases[] = {
+    {"Random", {RandomPoints(SanitizerScaled(60, 30), 7)}, 0, 3},
+    {"TwoBatches", {RandomPoints(60, 12), RandomPoints(60, 13)}, 0, 0, true},
+    {"CosphericalLattice", {Lattice()}},
+    {"NoPoints", {{}}},
+    {"OnePoint", {{{1, 2, 3}}}},
+    {"Duplicates", {{{0, 0, 0}, {10, 0, 0}, {0, 0, 0}, {0, 10, 0}, {0, 0, 10}}}, 1},
+    {"Collinear", {Flat(true)}},
+    {"Coplanar", {Flat(false)}},
+};
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, Voronoi3DInputTest,
-    testing::Values(InputCase{"Random", {RandomPoints(SanitizerScaled(60, 30), 7)}, 0, 3, false},
-                    InputCase{
-                        "TwoBatches",
-                        {{twoBatches.begin(), twoBatches.begin() + 60}, {twoBatches.begin() + 60, twoBatches.end()}},
-                        0,
-                        0,
-                        true},
-                    InputCase{"CosphericalLattice", {Lattice()}, 0, 0, false}, InputCase{"NoPoints", {{}}, 0, 0, false},
-                    InputCase{"OnePoint", {{{1, 2, 3}}}, 0, 0, false},
-                    InputCase{"FourPoints", {{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 10}}}, 0, 0, false},
-                    InputCase{"Duplicates", {{{0, 0, 0}, {10, 0, 0}, {0, 0, 0}, {0, 10, 0}, {0, 0, 10}}}, 1, 0, false},
-                    InputCase{"Collinear", {Flat(true)}, 0, 0, false},
-                    InputCase{"Coplanar", {Flat(false)}, 0, 0, false}),
-    [](const testing::TestParamInfo<InputCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Inputs, Voronoi3DInputTest, testing::ValuesIn(inputCases),
+                         [](const testing::TestParamInfo<InputCase>& info) { return info.param.name; });
 
 // The lattice's centre cell is the exact cube: its corners, each a merge of eight circumcentres.
-TEST(Voronoi3DTest, CospherialLatticePointsShareMergedVertices) {
+// Scaling moves the faces inward by the given distance, not at all below 0.0001, and a large
+// distance empties the cell.
+TEST(Voronoi3DTest, CosphericalLatticeCentreCellIsTheExactCube) {
   Voronoi3DRef voronoi = Computed(Lattice());
-  const CellData& centre = voronoi.GetCellDataStructure()[13];
-  EXPECT_EQ(CellDefects(centre, true), "");
-  EXPECT_EQ(centre.vertices.GetCount(), 8);
-  EXPECT_EQ(centre.faces.GetCount(), 6);
-  EXPECT_NEAR(CellVolume(centre), 1000.0, 1e-9);
+  auto centre = [&]() -> const CellData& { return voronoi.GetCellDataStructure()[13]; };
+  EXPECT_EQ(CellDefects(centre(), true), "");
+  EXPECT_EQ(centre().vertices.GetCount(), 8);
+  EXPECT_EQ(centre().faces.GetCount(), 6);
+  EXPECT_NEAR(CellVolume(centre()), 1000.0, 1e-9);
+  ASSERT_TRUE(voronoi.ScaleCell(13, -0.00005));
+  EXPECT_NEAR(CellVolume(centre()), 1000.0, 1e-9);
+  ASSERT_TRUE(voronoi.ScaleAllCells(-1));
+  EXPECT_NEAR(CellVolume(centre()), 512.0, 1e-9);
+  for (const CellData& cell : voronoi.GetCellDataStructure()) EXPECT_EQ(CellDefects(cell, true), "");
+  ASSERT_TRUE(voronoi.ScaleCell(13, -1000));
+  EXPECT_TRUE(centre().IsEmpty());
+  EXPECT_TRUE(voronoi.GetCellHasVolume()[13]);
 }
 
 // Two face neighbours away from the border, for the fusion tests.
@@ -300,27 +286,8 @@ TEST(Voronoi3DTest, FuseGroupsAndFusedPairsBecomeOneClosedCell) {
   EXPECT_TRUE(grouped.GetCellDataStructure()[b].IsEmpty());
 }
 
-TEST(Voronoi3DTest, ScalingShrinksOrRemovesCells) {
-  const Points points = RandomPoints(50, 9);
-  Voronoi3DRef voronoi = Computed(points);
-  const Int inner = InnerNeighbors(voronoi.GetCellDataStructure()).first;
-  ASSERT_TRUE(voronoi.ScaleCell(inner, -1000));
-  EXPECT_TRUE(voronoi.GetCellDataStructure()[inner].IsEmpty());
-  EXPECT_TRUE(voronoi.GetCellHasVolume()[inner]);
-
-  Voronoi3DRef all = Computed(points);
-  ASSERT_TRUE(all.ScaleAllCells(-0.5));
-  const Voronoi3DRef reference = Computed(points);
-  for (Int c = 0; c < all.GetCellCount(); ++c) {
-    const CellData& cell = all.GetCellDataStructure()[c];
-    EXPECT_EQ(CellDefects(cell, true, true, mergedTolerance), "") << c;
-    EXPECT_LT(CellVolume(cell), CellVolume(reference.GetCellDataStructure()[c])) << c;
-  }
-}
-
 TEST(Voronoi3DTest, InvertedCellIsClosedAndFillsTheEnclosingTetrahedron) {
-  const Points points = RandomPoints(30, 4);
-  Voronoi3DRef voronoi = Computed(points);
+  Voronoi3DRef voronoi = Computed(RandomPoints(30, 4));
   Float cellsVolume = 0;
   for (const CellData& cell : voronoi.GetCellDataStructure()) cellsVolume += CellVolume(cell);
   ASSERT_TRUE(voronoi.CreateInvertedVoronoiCell());
@@ -328,11 +295,9 @@ TEST(Voronoi3DTest, InvertedCellIsClosedAndFillsTheEnclosingTetrahedron) {
   const CellData& inverted = voronoi.GetCellDataStructure()[0];
   EXPECT_EQ(CellDefects(inverted, false, false, mergedTolerance), "");
   EXPECT_FALSE(voronoi.GetCellHasVolume()[0]);
-  const Int n = inverted.vertices.GetCount();
-  const Vector& a = inverted.vertices[n - 4];
+  const Vector* corner = &inverted.vertices[inverted.vertices.GetCount() - 4];
   const Float tetrahedron =
-      std::abs(Dot(inverted.vertices[n - 3] - a, Cross(inverted.vertices[n - 2] - a, inverted.vertices[n - 1] - a))) /
-      6;
+      std::abs(Dot(corner[1] - corner[0], Cross(corner[2] - corner[0], corner[3] - corner[0]))) / 6;
   EXPECT_NEAR(CellVolume(inverted), tetrahedron - cellsVolume, 1e-9 * tetrahedron);
 }
 
@@ -344,10 +309,7 @@ TEST(Voronoi3DTest, RefusedCallsReportWhy) {
   const Int indices[] = {2, 10};
   const CellIndexPair outside{-1, 3};
   const std::string beforeInit = ": Init has not been called.";
-  struct {
-    Result<void> result;
-    std::string message;
-  } const calls[] = {
+  const std::pair<Result<void>, std::string> calls[] = {
       {early.SetPoints({&point, 1}), "SetPoints" + beforeInit},
       {early.AddPoint(point), "AddPoint" + beforeInit},
       {early.AddPoints({&point, 1}), "AddPoints" + beforeInit},
@@ -356,16 +318,19 @@ TEST(Voronoi3DTest, RefusedCallsReportWhy) {
       {early.SetCellFuseGroup({indices, 1}), "SetCellFuseGroup" + beforeInit},
       {computed.SetCellFuseGroup({indices, 2}), "SetCellFuseGroup: Cell index 10 is outside the 10 cells."},
       {computed.FuseCells({&outside, 1}), "FuseCells: Cell pair (-1, 3) is outside the 10 cells."}};
-  for (const auto& call : calls) {
-    ASSERT_FALSE(call.result) << call.message;
-    EXPECT_EQ(call.result.GetError().Message(), call.message);
+  for (const auto& [result, message] : calls) {
+    ASSERT_FALSE(result) << message;
+    EXPECT_EQ(result.GetError().Message(), message);
   }
 }
 
-TEST(Voronoi3DTest, CancelledJobGetsCompleteCellsAndTheCancellationError) {
+// A job cancelled before it starts still gets complete cells, then the cancellation error. A copy
+// of them is equal and carries on by itself when the original is flushed.
+TEST(Voronoi3DTest, CancelledJobGetsCompleteCellsAndACopyCarriesOn) {
   const Points points = RandomPoints(200, 8);
   Voronoi3DRef voronoi = Voronoi3DRef::Create().Value();
   ASSERT_TRUE(voronoi.Init({}));
+  voronoi.SetForClipping(true);
   ASSERT_TRUE(voronoi.SetPoints(View(points)));
   ASSERT_TRUE(voronoi.CalcTetrahedralization());
   Result<void> outcome = OK();
@@ -379,25 +344,18 @@ TEST(Voronoi3DTest, CancelledJobGetsCompleteCellsAndTheCancellationError) {
   ASSERT_FALSE(outcome);
   EXPECT_TRUE(outcome.GetError().Is(ThreadCancelledError));
   EXPECT_TRUE(voronoi.IsReady());
-  EXPECT_TRUE(SameCells(voronoi.GetCellDataStructure(), Computed(points).GetCellDataStructure()));
-}
-
-TEST(Voronoi3DTest, CopyIsIndependentAndEqual) {
-  const Points points = RandomPoints(30, 6);
-  Voronoi3DRef original = Computed(points, true);
+  EXPECT_TRUE(SameCells(voronoi.GetCellDataStructure(), Computed(points, true).GetCellDataStructure()));
   Voronoi3DRef copy = Voronoi3DRef::Create().Value();
-  ASSERT_TRUE(copy.CopyFrom(original));
-  EXPECT_TRUE(SameCells(copy.GetCellDataStructure(), original.GetCellDataStructure()));
-  original.Flush();
-  ASSERT_TRUE(copy.AddPoint({50, 50, 50}));
-  ASSERT_TRUE(copy.CalcCells());
-  EXPECT_EQ(copy.GetCellCount(), 31);
+  ASSERT_TRUE(copy.CopyFrom(voronoi));
+  EXPECT_TRUE(SameCells(copy.GetCellDataStructure(), voronoi.GetCellDataStructure()));
+  voronoi.Flush();
+  ASSERT_TRUE(copy.AddPoint({50, 50, 50}) && copy.CalcCells());
+  EXPECT_EQ(copy.GetCellCount(), 201);
 }
 
 TEST(BigCircumcentreTest, ExactCentresAndFlatTetrahedra) {
   BigCircumcentre centre;
   ASSERT_TRUE(centre.Init());
-  EXPECT_EQ(centre.Compute({0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}), (Vector{1, 1, 1}));
   EXPECT_EQ(centre.Compute({1e20, 0, 0}, {-1e20, 0, 0}, {0, 1e20, 0}, {0, 0, 1e20}), (Vector{0, 0, 0}));
   const Vector flat = centre.Compute({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0});
   EXPECT_FALSE(std::isfinite(flat.x) && std::isfinite(flat.y) && std::isfinite(flat.z));
@@ -424,22 +382,20 @@ TEST(BigCircumcentreTest, FastPathGivesTheBitsOfThe256BitComputation) {
   };
   const Int rounds = SanitizerScaled(20000, 2000);
   for (Int round = 0; round < rounds; ++round) {
-    const Int kind = round % 5;
+    const Int kind = round % 4;
     const Float scale = kind == 2 ? std::ldexp(1.0, static_cast<int>(round % 200) - 100) : 1.0;
     const Vector offset = kind == 3 ? Vector{1e6, -3e5, 7e4} : Vector{};
     Vector p[4] = {point(scale, offset), point(scale, offset), point(scale, offset), point(scale, offset)};
-    if (kind == 1 || kind == 4) {
+    if (kind == 1) {
       // The fourth corner on the plane of the first three, then lifted by a tiny height.
       const Float u = unit(random), w = unit(random);
-      p[3] = p[0] + (p[1] - p[0]) * u + (p[2] - p[0]) * w;
       const Vector normal = Cross(p[1] - p[0], p[2] - p[0]);
-      p[3] = p[3] + normal * (kind == 1 ? 1e-12 : std::ldexp(1.0, -static_cast<int>(round % 60)));
+      p[3] = p[0] + (p[1] - p[0]) * u + (p[2] - p[0]) * w + normal * std::ldexp(1.0, -static_cast<int>(round % 60));
     }
     EXPECT_TRUE(SameBits(filtered.Compute(p[0], p[1], p[2], p[3]), exact.ComputeExactly(p[0], p[1], p[2], p[3])))
         << round;
   }
-  // The fast path decides most of them; the nearly flat ones need the fallback more often.
-  EXPECT_LT(filtered.GetFallbackCount(), rounds / 2);
+  // The nearly flat ones need the fallback.
   EXPECT_GT(filtered.GetFallbackCount(), 0);
 }
 
