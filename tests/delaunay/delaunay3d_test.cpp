@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/testscale.h"
+#include "delaunay3d/delaunay3d_impl.h"
 #include "exact_checks.h"
 #include "geom/delaunay3d.h"
 #include "portability.h"
@@ -114,6 +115,8 @@ bool SameResult(const Delaunay3DRef& a, const Delaunay3DRef& b) {
 struct InputCase {
   std::string name;
   Points points;
+  // The input must take the face and edge splits and the 4-4 flips, the degenerate paths.
+  bool takesDegeneratePaths = false;
 };
 
 class Delaunay3DInputTest : public ::testing::TestWithParam<InputCase> {};
@@ -127,6 +130,8 @@ TEST_P(Delaunay3DInputTest, ResultIsAValidDelaunayTetrahedralizationThatLocatesP
   Delaunay3DRef& ref = result.Value();
   EXPECT_EQ(ref.GetPointCount(), static_cast<Int>(points.size()) + 4);
   EXPECT_TRUE(Valid(ref));
+  const Delaunay3DStatistics& taken = static_cast<const Delaunay3DImpl*>(ref.GetObject())->GetStatistics();
+  EXPECT_TRUE(!GetParam().takesDegeneratePaths || (taken.splitFace > 0 && taken.splitEdge > 0 && taken.flip44 > 0));
   // The storage reserved for the insertions is released; only the tetrahedra stay.
   const Block<const Tetrahedron> tets = ref.GetTetrahedrons();
   EXPECT_LE(malloc_usable_size(const_cast<Tetrahedron*>(tets.GetFirst())),
@@ -149,7 +154,7 @@ std::vector<InputCase> InputCases() {
   std::vector<InputCase> cases = {
       {"Uniform", Uniform(SanitizerScaled(20000, 2000), 1)},
       {"SphereLattice", SphereLattice(SanitizerScaled(2450, 425))},
-      {"Planes", Planes(SanitizerScaled(4000, 600), 5)},
+      {"Planes", Planes(SanitizerScaled(4000, 600), 5), true},
       {"Duplicates", Duplicated(SanitizerScaled(3000, 400), 6)},
       {"FineGridMixedSigns", Grid(SanitizerScaled(20, 8), 0.01, {-1000.1, 500.0, 500.0})},
       // Five points within rounding error of one sphere around (-3, -3, -3): the rounded in-sphere
