@@ -5,7 +5,6 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -18,13 +17,6 @@ namespace zemox {
 namespace {
 
 using Points = std::vector<Vector>;
-
-Points Cube(Float low = 0.0, Float high = 1.0) {
-  Points points;
-  for (int corner = 0; corner < 8; ++corner)
-    points.push_back({corner & 1 ? high : low, corner & 2 ? high : low, corner & 4 ? high : low});
-  return points;
-}
 
 Points Uniform(Int count, UInt seed, Vector centre = {}) {
   std::mt19937_64 random(seed);
@@ -45,6 +37,9 @@ Points Lattice(int bound, Keep keep) {
         if (keep(x, y, z)) points.push_back({Float(x), Float(y), Float(z)});
   return points;
 }
+
+// The corners of the unit cube.
+const Points cube = Lattice(1, [](int x, int y, int z) { return x >= 0 && y >= 0 && z >= 0; });
 
 // The computer snaps input to a grid of about 10^4 steps across the bounding box on each axis.
 // One step on every axis bounds how far a vertex moves and how far outside an input point can be.
@@ -157,29 +152,6 @@ std::array<Vector, 3> FaceTriangle(const ConvexHullRecord& hull, Int face) {
   return ::testing::AssertionSuccess();
 }
 
-Result<Float> Compute(ConvexHullRef& ref, const Points& points, ConvexHullRecord& hull) {
-  return ref.ComputeConvexHull({points.data(), static_cast<Int>(points.size())}, 0.0, 0.0, hull);
-}
-
-ConvexHullRef NewRef() {
-  Result<ConvexHullRef> created = ConvexHullRef::Create();
-  EXPECT_TRUE(created);
-  return created ? std::move(created.Value()) : ConvexHullRef{};
-}
-
-template <typename T>
-bool SameContent(const BaseArray<T>& a, const BaseArray<T>& b) {
-  return a.GetCount() == b.GetCount() && std::memcmp(a.GetFirst(), b.GetFirst(), sizeof(T) * a.GetCount()) == 0;
-}
-
-bool SameHull(const ConvexHullRecord& a, const ConvexHullRecord& b) {
-  return SameContent(a.vertices, b.vertices) && SameContent(a.edges, b.edges) && SameContent(a.faces, b.faces);
-}
-
-bool IsEmpty(const ConvexHullRecord& hull) {
-  return hull.vertices.IsEmpty() && hull.edges.IsEmpty() && hull.faces.IsEmpty();
-}
-
 // Earlier contents of the result arrays, which every call must replace.
 ConvexHullRecord WithLeftovers() {
   ConvexHullRecord hull;
@@ -191,58 +163,48 @@ ConvexHullRecord WithLeftovers() {
 struct HullCase {
   const char* name;
   Points points;
-  Float shrink;
-  Float shrinkClamp;
+  Float shrink, shrinkClamp;
   // The distance the faces must move (negative: nothing remains), and the vertex, edge and face
   // counts (-1: only the properties are checked).
   Float expectedShrink;
-  Int vertices;
-  Int edges;
-  Int faces;
+  Int vertices, edges, faces;
   // Refused input: the error message, and a vertex count claimed beyond the points (0: their number).
   const char* error;
   Int claimedCount;
 };
 
-void PrintTo(const HullCase& hullCase, std::ostream* out) { *out << hullCase.name; }
-
 class ConvexHullTest : public ::testing::TestWithParam<HullCase> {};
 
 // The hull has the half-edge structure, its vertices come from the input, and every input point
 // lies below every face; a shrunk hull's vertices lie the returned distance below every face of the
-// unshrunk one. Both overloads give the same arrays. Refused input leaves the arrays empty; the count
-// is checked before any vertex is read, so a claimed count needs no memory behind it.
+// unshrunk one. Refused input, like a hull shrunk away, leaves the arrays empty (its counts are 0);
+// the count is checked before any vertex is read, so a claimed count needs no memory behind it.
 TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
   const HullCase& expected = GetParam();
   const Points& points = expected.points;
-  ConvexHullRef ref = NewRef();
+  Result<ConvexHullRef> created = ConvexHullRef::Create();
+  ASSERT_TRUE(created);
+  ConvexHullRef& ref = created.Value();
   ConvexHullRecord hull = WithLeftovers();
   const Int count = expected.claimedCount > 0 ? expected.claimedCount : static_cast<Int>(points.size());
   const Result<Float> shrunk =
       ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, hull);
-  if (expected.error != nullptr) {
-    ASSERT_FALSE(shrunk);
-    EXPECT_TRUE(shrunk.GetError().Is(IllegalArgumentError));
-    EXPECT_EQ(std::string(shrunk.GetError().Message()), expected.error);
-    EXPECT_TRUE(IsEmpty(hull));
-    return;
-  }
-  ASSERT_TRUE(shrunk);
-  ConvexHullRecord again = WithLeftovers();
-  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), count}, expected.shrink, expected.shrinkClamp, again.vertices,
-                                    again.edges, again.faces));
-  EXPECT_TRUE(SameHull(hull, again));
-  if (expected.expectedShrink < 0) {
-    EXPECT_LT(shrunk.Value(), 0.0);
-    EXPECT_TRUE(IsEmpty(hull));
-    return;
-  }
-  EXPECT_NEAR(shrunk.Value(), expected.expectedShrink, 1e-12);
   if (expected.vertices >= 0) {
     EXPECT_EQ(hull.vertices.GetCount(), expected.vertices);
     EXPECT_EQ(hull.edges.GetCount(), expected.edges);
     EXPECT_EQ(hull.faces.GetCount(), expected.faces);
   }
+  if (expected.error != nullptr) {
+    ASSERT_TRUE(!shrunk && shrunk.GetError().Is(IllegalArgumentError));
+    EXPECT_EQ(std::string(shrunk.GetError().Message()), expected.error);
+    return;
+  }
+  ASSERT_TRUE(shrunk);
+  if (expected.expectedShrink < 0) {
+    EXPECT_LT(shrunk.Value(), 0.0);
+    return;
+  }
+  EXPECT_NEAR(shrunk.Value(), expected.expectedShrink, 1e-12);
   if (hull.vertices.GetCount() < 2) return;
   ASSERT_TRUE(IsValidHalfEdgeStructure(hull));
   const Float tolerance = SnapTolerance(points);
@@ -252,38 +214,27 @@ TEST_P(ConvexHullTest, HullEnclosesTheInputWithValidStructure) {
     return;
   }
   ConvexHullRecord original;
-  ASSERT_TRUE(Compute(ref, points, original));
+  ASSERT_TRUE(ref.ComputeConvexHull({points.data(), count}, 0.0, 0.0, original));
   EXPECT_TRUE(
       AllBelowEveryFace(original, Points(hull.vertices.begin(), hull.vertices.end()), shrunk.Value(), 2 * tolerance));
-}
-
-Points OnSphere(Int count, UInt seed) {
-  Points points = Uniform(count, seed);
-  for (Vector& p : points) p = p * (5.0 / std::sqrt(Dot(p, p)));
-  return points;
 }
 
 Points WithDuplicatedCorners() {
   Points points = Uniform(500, 7);
   for (int copy = 0; copy < 3; ++copy)
-    for (const Vector& corner : Cube(-20.0, 20.0)) points.push_back(corner);
+    for (const Vector& corner : cube) points.push_back((corner - Vector{0.5, 0.5, 0.5}) * 40.0);
   return points;
 }
 
-const Points cube = Cube();
-constexpr Float kInfinity = std::numeric_limits<Float>::infinity();
 const Points nanPoints{{0, 0, 0}, {1, 0, 0}, {0, std::numeric_limits<Float>::quiet_NaN(), 0}, {0, 0, 1}};
 
 const HullCase hullCases[] = {
     // No input, and one distinct point, which has neither edges nor faces to move.
     {"Empty", {}, 0.5, 0, 0, 0, 0, 0},
     {"SinglePoint", Points(5, Vector{1, 2, 3}), 0.5, 0, 0, 1, 0, 0},
-    {"Cube", cube, 0, 0, 0, 8, 24, 6},
     // Edge midpoints collinear with corners, face centres coplanar with them, and the centre.
     {"CubeWithBoundaryPoints", Lattice(1, [](int, int, int) { return true; }), 0, 0, 0, 8, 24, 6},
-    {"Tetrahedron", {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3}, {0.5, 0.5, 0.5}}, 0, 0, 0, 4, 12, 4},
     {"Uniform", Uniform(SanitizerScaled(20000, 3000), 1), 0, 0, 0, -1, -1, -1},
-    {"OnSphere", OnSphere(SanitizerScaled(3000, 600), 2), 0, 0, 0, -1, -1, -1},
     // Exactly cospherical, with many coplanar quadruples.
     {"SphereLattice", Lattice(21, [](int x, int y, int z) { return x * x + y * y + z * z == 425; }), 0, 0, 0, -1, -1,
      -1},
@@ -300,9 +251,7 @@ const HullCase hullCases[] = {
     {"CubeShrunkBelowClamp", cube, 0.2, 0.9, 0.2, 8, 24, 6},
     {"CubeShrunkAway", cube, 0.6, 0, -1, 0, 0, 0},
     {"UniformShrunk", Uniform(SanitizerScaled(5000, 1000), 4), 1.5, 0, 1.5, -1, -1, -1},
-    {"UniformShrunkAway", Uniform(SanitizerScaled(5000, 1000), 5), 12.0, 0, -1, 0, 0, 0},
     {"NaN", nanPoints, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 2 is not finite."},
-    {"Infinite", {{-kInfinity, 0, 0}, {1, 0, 0}}, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 0 is not finite."},
     {"TooManyVertices", nanPoints, 0, 0, 0, 0, 0, 0,
      "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647.", Int{INT_MAX} + 1},
 };

