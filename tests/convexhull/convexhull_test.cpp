@@ -252,6 +252,7 @@ const HullCase hullCases[] = {
     {"CubeShrunkAway", cube, 0.6, 0, -1, 0, 0, 0},
     {"UniformShrunk", Uniform(SanitizerScaled(5000, 1000), 4), 1.5, 0, 1.5, -1, -1, -1},
     {"NaN", nanPoints, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 2 is not finite."},
+    {"Infinite", {{-HUGE_VAL, 0, 0}, {1, 0, 0}}, 0, 0, 0, 0, 0, 0, "ComputeConvexHull: Vertex 0 is not finite."},
     {"TooManyVertices", nanPoints, 0, 0, 0, 0, 0, 0,
      "ComputeConvexHull: 2147483648 vertices exceed the limit of 2147483647.", Int{INT_MAX} + 1},
 };
