@@ -15,6 +15,13 @@ inline Block<const Vector2d> View(const std::vector<Vector2d>& loop) {
   return {loop.data(), static_cast<Int>(loop.size())};
 }
 
+// Loop from a flat list of coordinates x0, y0, x1, y1, ...
+inline std::vector<Vector2d> FromCoordinates(std::initializer_list<Float> coordinates) {
+  std::vector<Vector2d> loop;
+  for (auto it = coordinates.begin(); it != coordinates.end(); it += 2) loop.push_back({it[0], it[1]});
+  return loop;
+}
+
 inline std::vector<Vector2d> Reversed(std::vector<Vector2d> loop) {
   std::reverse(loop.begin(), loop.end());
   return loop;

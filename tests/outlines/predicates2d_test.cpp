@@ -1,6 +1,6 @@
 // The point predicates of the exact 2D interface: the in-triangle and in-sector classifications over
-// every kind of boundary case, and non-finite input. The signs themselves are checked against exact
-// arithmetic with the predicates.
+// every kind of boundary case, and non-finite input. Counter-clockwise triangles in general position
+// and the non-finite signs of Orient and InCircle are checked by the predicates fuzz harness.
 
 #include <gtest/gtest.h>
 
@@ -61,10 +61,8 @@ constexpr const char* sectorNonFinite = "InSector: Point has a non-finite coordi
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, ClassificationTest,
     ::testing::Values(
-        PointCase{"inside", false, o, x1, y1, {0.25, 0.25}, 1.0},
         PointCase{"on_hypotenuse", false, o, x1, y1, {0.5, 0.5}, 0.0},
         PointCase{"on_leg", false, o, x1, y1, {0, 0.75}, 0.0}, PointCase{"vertex", false, o, x1, y1, x1, 0.0},
-        PointCase{"outside", false, o, x1, y1, {1, 1}, -1.0},
         PointCase{"on_edge_line_beyond", false, o, x1, y1, {-1, 2}, -1.0},
         PointCase{"tenth_scaled_on_edge", false, {0.1, 0.1}, {0.7, 0.1}, {0.1, 0.7}, {0.4, 0.1}, 0.0},
         PointCase{"clockwise_inside", false, o, y1, x1, {0.25, 0.25}, -1.0},
@@ -95,18 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
         PointCase{"sector_refused_infinite_point", true, o, x1, y1, {0.25, -inf}, 0, sectorNonFinite},
         PointCase{"sector_refused_nan_ray", true, o, {nan, 0}, y1, {0.25, 0.25}, 0, sectorNonFinite}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// Every placement of NaN and of both infinities: Orient and InCircle answer NaN.
-TEST(NonFiniteInputTest, NaNForTheSigns) {
-  for (const Float bad : {nan, inf, -inf}) {
-    for (int slot = 0; slot < 8; ++slot) {
-      Vector2d p[4] = {o, x1, y1, {0.25, 0.25}};
-      (slot % 2 == 0 ? p[slot / 2].x : p[slot / 2].y) = bad;
-      EXPECT_TRUE(slot >= 6 || std::isnan(Impl::Orient(p[0], p[1], p[2]))) << slot;
-      EXPECT_TRUE(std::isnan(Impl::InCircle(p[0], p[1], p[2], p[3]))) << slot;
-    }
-  }
-}
 
 }  // namespace
 }  // namespace zemox
