@@ -76,9 +76,9 @@ void ExpectNoSpike(Block<const Vector2d> loop) {
 }
 
 // The union of A and B: area against the oracle, every hole a counter-clockwise loop, the outer loop
-// around every vertex of both inputs. Loops that do not overlap have no union outline. That the outer
-// loop alone, the holes alone and the whole outline are parts of the same outline is checked by the
-// union fuzz harness and, on shared edges and holes, by the table below.
+// around every vertex of both inputs; the outer loop alone, the holes alone and the whole outline
+// traced from the crossings are parts of the same outline. Loops that do not overlap have no union
+// outline.
 void ExpectUnion(const Loop& a, const Loop& b, Float tolerance) {
   Result<Loops> loops = G::CalculateUnionOfPolygons(View(a), View(b), true, true);
   ASSERT_TRUE(loops) << loops.GetError().Message();
@@ -97,6 +97,18 @@ void ExpectUnion(const Loop& a, const Loop& b, Float tolerance) {
       const Int winding = G::GetPointInPolygonWindingNumber2D(p, outer, edgeHit);
       EXPECT_TRUE(winding != 0 || edgeHit != 0) << p.x << ", " << p.y;
     }
+  }
+  const auto part = [&](Bool includeHoles, Bool createOuterLoop) {
+    Result<Loops> loops = G::CalculateUnionOfPolygons(View(a), View(b), includeHoles, createOuterLoop);
+    EXPECT_TRUE(loops) << includeHoles << createOuterLoop;
+    return loops ? std::move(loops.Value()) : Loops{};
+  };
+  const Float outerArea = -SignedArea(outer);
+  EXPECT_NEAR(UnionArea(part(false, true)), outerArea, tolerance);
+  EXPECT_NEAR(UnionArea(part(true, false)), UnionArea(loops.Value()) - outerArea, tolerance);
+  const Loops whole = part(false, false);
+  if (!whole.IsEmpty()) {
+    EXPECT_NEAR(UnionArea(whole), UnionArea(loops.Value()), tolerance);
   }
 }
 
