@@ -330,25 +330,5 @@ TEST(RedBlackTreeAllocationTest, FailedInitOrInsertLeavesValidTree) {
   }
 }
 
-// Every allocation of the text fails in turn with out-of-memory until the text comes out: keys ascend
-// separated by one blank, duplicates once, across several growths of the text.
-TEST(SortedSetTextTest, KeysAscendSeparatedByOneBlank) {
-  SortedSet<Int> set;
-  ASSERT_TRUE(set.Init());
-  std::string expected = "-3";
-  for (Int key = 300; key >= -3; --key) ASSERT_TRUE(set.Insert(key) && set.Insert(key / 2));
-  for (Int key = -2; key <= 300; ++key) expected += " " + std::to_string(key);
-  for (Int k = 1;; ++k) {
-    FailAllocationAfter(k);
-    const Result<String> text = set.ToString();
-    FailAllocationAfter(0);
-    if (text.IsOk()) {
-      EXPECT_EQ(text.Value().View(), expected);
-      break;
-    }
-    EXPECT_EQ(text.GetError().Class(), OutOfMemoryError);
-  }
-}
-
 }  // namespace
 }  // namespace zemox
