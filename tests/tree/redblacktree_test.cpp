@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <numeric>
 #include <random>
@@ -289,46 +288,6 @@ const ComparingCall comparingCalls[] = {
     [](FallibleTree& t) { return EraseKey(t, 40); }, [](FallibleTree& t) { return Discard(t.Find(3)); }};
 
 INSTANTIATE_TEST_SUITE_P(Operations, RedBlackTreeComparatorFailureTest, testing::ValuesIn(comparingCalls));
-
-std::vector<Int> ShuffledRange(Int count, unsigned seed) {
-  std::vector<Int> keys = Range(0, count);
-  std::shuffle(keys.begin(), keys.end(), std::mt19937(seed));
-  return keys;
-}
-
-// For k = 1, 2, ...: the k-th allocation fails while the tree is initialised and keys are inserted.
-// Init allocates the sentinel and the header, each insert one node: the failing call reports
-// out-of-memory, the tree keeps what it had (a failed Init leaves it uninitialised) and takes the
-// remaining keys afterwards.
-TEST(RedBlackTreeAllocationTest, FailedInitOrInsertLeavesValidTree) {
-  const std::vector<Int> keys = ShuffledRange(40, 7);
-  for (Int k = 1;; ++k) {
-    Fixture<> fixture;
-    IntTree& tree = fixture.tree;
-    FailAllocationAfter(k);
-    Result<void> outcome = tree.Init();
-    size_t inserted = 0;
-    while (outcome && inserted < keys.size()) {
-      outcome = Discard(tree.Insert(keys[inserted]));
-      if (outcome) ++inserted;
-    }
-    FailAllocationAfter(0);
-    if (outcome) break;
-    EXPECT_EQ(outcome.GetError().Class(), OutOfMemoryError);
-    EXPECT_EQ(tree.IsInitialized(), k >= 3);
-    EXPECT_EQ(static_cast<Int>(inserted), std::max<Int>(k - 3, 0));
-    if (!tree.IsInitialized()) {
-      ASSERT_TRUE(tree.Init());
-    }
-    ExpectValid(tree);
-    std::vector<Int> expected(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(inserted));
-    std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(InOrder(tree), expected);
-    InsertAll(tree, keys);
-    EXPECT_EQ(InOrder(tree), Range(0, 40));
-    ExpectValid(tree);
-  }
-}
 
 }  // namespace
 }  // namespace zemox
