@@ -21,30 +21,23 @@ struct RandomVectors {
 
 Vector Unit(const Vector& v) { return v * (1.0 / Length(v)); }
 
-TEST(LineLineDistanceTest, SkewLinesGiveTheCommonPerpendicular) {
-  Bool parallel = true;
-  Float param1 = 7, param2 = 7;
-  RandomVectors random{std::mt19937(7)};
-  for (int i = 0; i < 200; ++i) {
-    const Vector p1 = random.Next(100), d1 = random.Next(1), p2 = random.Next(100), d2 = random.Next(1);
-    const Vector gap = G::LineLineDistance(p1, d1, p2, d2, parallel, param1, param2, 1e-8);
-    if (parallel) continue;
-    ExpectNear(gap, (p1 + param1 * d1) - (p2 + param2 * d2), 1e-9);
-    EXPECT_NEAR(Dot(gap, d1), 0.0, 1e-9);
-    EXPECT_NEAR(Dot(gap, d2), 0.0, 1e-9);
-  }
-  // Parallel is decided on the Gram determinant of the directions, not on an angle.
-  EXPECT_EQ(G::LineLineDistance({1, 2, 3}, {1, 0, 0}, {0, 0, 0}, {1, 1e-3, 0}, parallel, param1, param2, 1e-5),
-            (Vector{1, 2, 3}));
-  EXPECT_TRUE(parallel);
-}
-
+// Lines through a common point x meet there; moved apart along their common normal n, they are skew, n is
+// their distance vector and the closest points keep their parameters (directions need not be unit).
 TEST(LineIntersectionTest, LinesThroughACommonPointMeetThere) {
   RandomVectors random{std::mt19937(11)};
+  Bool parallel = true;
+  Float param1 = 7, param2 = 7;
   for (int i = 0; i < 200; ++i) {
     const Vector x = random.Next(1000), d1 = Unit(random.Next(1)), d2 = Unit(random.Next(1));
     if (Length(Cross(d1, d2)) < 0.1) continue;
     const Float along1 = 5 + 10 * random.Unit(), along2 = 5 + 10 * random.Unit();
+    const Vector n = Unit(Cross(d1, d2));
+    const Vector gap =
+        G::LineLineDistance(x - along1 * d1, 0.5 * d1, x + n + along2 * d2, 3.0 * d2, parallel, param1, param2, 1e-8);
+    ExpectNear(gap, -1.0 * n, 1e-9);
+    EXPECT_FALSE(parallel);
+    EXPECT_NEAR(param1, 2.0 * along1, 1e-9);
+    EXPECT_NEAR(param2, -along2 / 3.0, 1e-9);
     Vector point;
     ASSERT_TRUE(G::IntersectLines(x - along1 * d1, d1, x + along2 * d2, d2, point, 1e-6)) << i;
     ExpectNear(point, x, 1e-9);
@@ -58,8 +51,12 @@ TEST(LineIntersectionTest, LinesThroughACommonPointMeetThere) {
     ExpectNear(point, x, 1e-9);
     EXPECT_FALSE(G::IntersectSegments(x - along1 * d1, x - d1, x + along2 * d2, x - d2, point, 1e-6)) << i;
     EXPECT_FALSE(G::IntersectLineSegment(x, d1, x + d2, x + 2 * d2, point, 1e-6)) << i;
-    EXPECT_FALSE(G::IntersectLines(x, d1, x + Unit(Cross(d1, d2)), d2, point, 1e-6)) << "skew " << i;
+    EXPECT_FALSE(G::IntersectLines(x, d1, x + n, d2, point, 1e-6)) << "skew " << i;
   }
+  // Parallel is decided on the Gram determinant of the directions, not on an angle.
+  EXPECT_EQ(G::LineLineDistance({1, 2, 3}, {1, 0, 0}, {0, 0, 0}, {1, 1e-3, 0}, parallel, param1, param2, 1e-5),
+            (Vector{1, 2, 3}));
+  EXPECT_TRUE(parallel);
 }
 
 TEST(PointOnLineTest, HalfLineOriginAndToleranceOfTheCrossProduct) {
