@@ -17,7 +17,6 @@ namespace zemox::geometryutilstest {
 using G = GeometryUtilsImpl;
 using Loop = std::vector<Vector2d>;
 using Points3 = std::vector<Vector>;
-constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
 
 // A view of the vector; a temporary vector keeps it valid until the end of the full expression.
 template <typename T>
