@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "geometryutils_impl.h"
@@ -16,7 +17,6 @@ namespace zemox::geometryutilstest {
 using G = GeometryUtilsImpl;
 using Loop = std::vector<Vector2d>;
 using Points3 = std::vector<Vector>;
-constexpr Float nan = std::numeric_limits<Float>::quiet_NaN();
 
 // A view of the vector; a temporary vector keeps it valid until the end of the full expression.
 template <typename T>
@@ -28,6 +28,14 @@ template <typename T>
 std::vector<T> Reversed(std::vector<T> values) {
   std::reverse(values.begin(), values.end());
   return values;
+}
+
+// The call failed with an error of `errorClass` that carries `message`.
+template <typename T>
+void ExpectError(const Result<T>& result, const Id& errorClass, std::string_view message) {
+  ASSERT_FALSE(result);
+  EXPECT_TRUE(result.GetError().Is(errorClass));
+  EXPECT_EQ(result.GetError().Message(), message);
 }
 
 inline void ExpectNear(const Vector& actual, const Vector& expected, Float tolerance) {
