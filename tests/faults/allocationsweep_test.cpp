@@ -201,6 +201,8 @@ TEST(AllocationSweepTest, GeometryUtils) {
   // Start away from the leftmost vertex, with a collinear and a repeated vertex: all three need work.
   const std::vector<Vector2d> untidy{{2, 4}, {2, 2}, {3, 2}, {4, 2}, {4, 2}, {4, 0}, {0, 0}, {0, 4}};
   const Matrix2d shift{{0.5, 0.25}};
+  // B gets held in A's notch by two contacts: the orbit gathers the slides its contacts offer.
+  const std::vector<Vector2d> notched{{13, 3}, {7, 17}, {16, 18}, {14, 7}, {20, 3}}, wedge{{3, 14}, {7, 8}, {4, 1}};
   SweepEverySlot<G>({
       {73,
        [&]() -> Result<Digest> {
@@ -210,6 +212,7 @@ TEST(AllocationSweepTest, GeometryUtils) {
          return Digest().Add(changed, loop);
        }},
       {74, [&] { return DigestOf(G::CalculateNoFitPolygonForConvex(View(square), View(triangle), true)); }},
+      {75, [&] { return DigestOf(G::CalculateNoFitPolygonUsingSliding(View(notched), View(wedge), true)); }},
       {76, [&] { return DigestOf(G::CalculateInnerFitPolygonUsingSliding(View(container), View(lShape))); }},
       {77, [&] { return DigestOf(G::CalculateNoFitPolygonForConvex(View(square), View(triangle), {}, shift, false)); }},
   });

@@ -285,6 +285,11 @@ TEST(SlidingNoFitTest, VerticesTouchAndTheInsideOverlaps) {
       {"ArrowAroundComb", comb, arrow},
       {"LFarFromOrigin", Moved(lShape, {1e4, -2e4}), Moved(lShape, {-3e3, 500})},
       {"StarAroundComb", comb, RandomStar(random, 12, {0, 0}, 2.0, 0.6)},
+      // B gets held at two contacts at once, where each contact's own slide is blocked by the other.
+      {"HeldInANotch", {{13, 3}, {7, 17}, {16, 18}, {14, 7}, {20, 3}}, {{3, 14}, {7, 8}, {4, 1}}},
+      {"HeldAtTwoEdges",
+       {{9, 12}, {1, 10}, {7, 15}, {20, 19}, {18, 5}, {7, 8}, {3, 4}, {1, 9}},
+       {{7, 16}, {10, 17}, {20, 15}, {5, 2}, {8, 15}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -28,6 +28,19 @@ Int Next(Int index, Int count) { return index + 1 == count ? 0 : index + 1; }
 Int Previous(Int index, Int count) { return index == 0 ? count - 1 : index - 1; }
 Float DistanceSq(const Vector2d& a, const Vector2d& b) { return Dot(a - b, a - b); }
 
+Float DistanceToSegmentSq(const Vector2d& point, const Vector2d& p, const Vector2d& q) {
+  const Vector2d edge = q - p;
+  const Float lengthSq = Dot(edge, edge);
+  const Float along = lengthSq > 0.0 ? std::clamp(Dot(point - p, edge) / lengthSq, 0.0, 1.0) : 0.0;
+  return DistanceSq(point, p + edge * along);
+}
+
+// The turn from `from` to `to`, counter-clockwise, in (0, 2 pi]: turning back onto `from` is a full turn.
+Float CounterClockwiseTurn(const Vector2d& from, const Vector2d& to) {
+  const Float angle = std::atan2(Cross(from, to), Dot(from, to));
+  return angle > 0.0 ? angle : angle + 2.0 * std::numbers::pi;
+}
+
 struct Box2D {
   Vector2d min{DBL_MAX, DBL_MAX};
   Vector2d max{-DBL_MAX, -DBL_MAX};
@@ -143,8 +156,9 @@ struct OrbitState {
 // after 1, 2, 4, ... steps, so a cycle is caught within about twice its length after it begins.
 class RepeatDetector {
  public:
-  Bool Repeats(const OrbitState& state) {
-    if (hasSaved_ && state == saved_) return true;
+  // The length of the cycle that `state` closes, 0 while none has closed.
+  Int CycleLength(const OrbitState& state) {
+    if (hasSaved_ && state == saved_) return stepsSinceSave_;
     if (!hasSaved_ || stepsSinceSave_ == period_) {
       saved_ = state;
       hasSaved_ = true;
@@ -152,7 +166,7 @@ class RepeatDetector {
       stepsSinceSave_ = 0;
     }
     ++stepsSinceSave_;
-    return false;
+    return 0;
   }
 
  private:
@@ -164,6 +178,62 @@ class RepeatDetector {
 
 enum class OrbitEnd { CLOSED, STOPPED };
 
+// Where a loop's outline passes a point: the edges into and out of it, both the same edge inside one.
+struct Corner {
+  Vector2d in;
+  Vector2d out;
+};
+
+// A's corner and B's corner at the same point.
+struct Contact {
+  Corner a;
+  Corner b;
+};
+
+// A slide a contact offers: the contact (A index, B index), whether it runs along B's edge, and B's move.
+struct Slide {
+  Int a = -1;
+  Int b = -1;
+  Bool alongB = false;
+  Vector2d translation;
+};
+
+// Directions within this share of their lengths' product of each other's line count as along it: slides
+// run along edges, and rounding alone should not turn them into or out of a loop.
+constexpr Float straightShare = 1e-9;
+
+Int TurnSign(const Vector2d& from, const Vector2d& to) {
+  const Float cross = Cross(from, to), bound = straightShare * std::sqrt(Dot(from, from) * Dot(to, to));
+  return cross > bound ? 1 : cross < -bound ? -1 : 0;
+}
+
+// The material of an orbited loop lies right of its edges (outside a counter-clockwise container):
+// at a corner that turns right, right of both edges; at one that turns left, right of either.
+Bool PointsIntoMaterial(const Corner& corner, const Vector2d& direction) {
+  const Bool rightOfIn = TurnSign(corner.in, direction) < 0, rightOfOut = TurnSign(corner.out, direction) < 0;
+  const Int turn = TurnSign(corner.in, corner.out);
+  if (turn < 0) return rightOfIn && rightOfOut;
+  if (turn > 0) return rightOfIn || rightOfOut;
+  return rightOfOut;
+}
+
+// Strictly inside the angle from x to y that is less than a half turn.
+Bool StrictlyBetween(const Vector2d& direction, const Vector2d& x, const Vector2d& y) {
+  const Int turn = TurnSign(x, y);
+  return turn != 0 && TurnSign(x, direction) == turn && TurnSign(direction, y) == turn;
+}
+
+// B's corner stays apart from A's when B moves a little along `direction`: neither point moves into the
+// other loop's material, and no side of one crosses a side of the other (a side from A's point along
+// sideA meets one from B's moved point along sideB exactly when the move lies between sideA and -sideB).
+Bool KeepsApart(const Corner& a, const Corner& b, const Vector2d& direction) {
+  if (PointsIntoMaterial(a, direction) || PointsIntoMaterial(b, direction * -1.0)) return false;
+  for (const Vector2d& sideA : {a.in * -1.0, a.out})
+    for (const Vector2d& sideB : {b.in * -1.0, b.out})
+      if (StrictlyBetween(direction, sideA, sideB * -1.0)) return false;
+  return true;
+}
+
 // B (clockwise) orbits around A, or inside A when A runs counter-clockwise, keeping contact: each move
 // slides a contact vertex along an edge, cut short where another vertex meets another edge.
 class Orbit {
@@ -171,10 +241,12 @@ class Orbit {
   Orbit(Block<const Vector2d> a, Block<const Vector2d> b) : a_(a), b_(b) {}
 
   // B placed at `position` moves by `translation`; `contactA` or `contactB` (the other -1) is the
-  // vertex already touching, which slides and is not tested again.
-  TrimmedMove Trim(const Vector2d& position, const Vector2d& translation, Int contactA, Int contactB) const {
-    const RayStop ofB = FirstStop(b_, position, a_, {}, translation, contactB);
-    const RayStop ofA = FirstStop(a_, {}, b_, position, translation * -1.0, contactA);
+  // vertex already touching, which slides and is not tested again. Stops nearer than sqrt(judgedSq)
+  // are contacts whose side the caller has already judged, and do not stop the move.
+  TrimmedMove Trim(const Vector2d& position, const Vector2d& translation, Int contactA, Int contactB,
+                   Float judgedSq = -1.0) const {
+    const RayStop ofB = FirstStop(b_, position, a_, {}, translation, contactB, judgedSq);
+    const RayStop ofA = FirstStop(a_, {}, b_, position, translation * -1.0, contactA, judgedSq);
     if (!ofB.found && !ofA.found) return {position + translation};
     if (ofB.found && (!ofA.found || ofB.distanceSq < ofA.distanceSq))
       return {position + ofB.trimmed, true, ofB.edge, ofB.vertex, false, ofB.rest};
@@ -188,26 +260,37 @@ class Orbit {
     const Int nA = a_.GetCount(), nB = b_.GetCount();
     OrbitState state{a, b, false, false, {}, output.GetLast()};
     RepeatDetector repeats;
+    Int lastMoved = -1;
     for (Int iteration = 0; iteration < iterationLimit; ++iteration) {
-      if (repeats.Repeats(state)) return OrbitEnd::STOPPED;
-      if (!state.hasContact) {
-        // The slide along the edge used last has reached its end: the contact moves to its end vertex.
-        if (iteration > 0) {
-          if (state.alongB)
-            state.b = Next(state.b, nB);
-          else
-            state.a = Next(state.a, nA);
-          if (state.a == a && state.b == b) return OrbitEnd::CLOSED;
+      TrimmedMove move;
+      const Int cycle = repeats.CycleLength(state);
+      if (cycle > 0) {
+        // A cycle that moved B will not reach the start contact however long it runs. One that kept B
+        // in one place is held there by a second contact, and a slide offered by another contact may
+        // free it.
+        if (lastMoved >= iteration - cycle) return OrbitEnd::STOPPED;
+        const Bool freed = ZEMOX_TRY(FreeSlide(output, state, move));
+        if (!freed) return OrbitEnd::STOPPED;
+        repeats = RepeatDetector();
+      } else {
+        if (!state.hasContact) {
+          // The slide along the edge used last has reached its end: the contact moves to its end vertex.
+          if (iteration > 0) {
+            if (state.alongB)
+              state.b = Next(state.b, nB);
+            else
+              state.a = Next(state.a, nA);
+            if (state.a == a && state.b == b) return OrbitEnd::CLOSED;
+          }
+          const Vector2d edgeA = a_[Next(state.a, nA)] - a_[state.a];
+          const Vector2d edgeB = b_[state.b] - b_[Next(state.b, nB)];
+          // Of the two directions leaving the contact, the one further counter-clockwise keeps B outside
+          // A (inside a counter-clockwise container); along the other B would cut into A.
+          state.alongB = GeometryUtilsImpl::GetAngle2D(edgeA, edgeB) < 0.0;
+          state.translation = state.alongB ? edgeB : edgeA;
         }
-        const Vector2d edgeA = a_[Next(state.a, nA)] - a_[state.a];
-        const Vector2d edgeB = b_[state.b] - b_[Next(state.b, nB)];
-        // Of the two directions leaving the contact, the one further counter-clockwise keeps B outside
-        // A (inside a counter-clockwise container); along the other B would cut into A.
-        state.alongB = GeometryUtilsImpl::GetAngle2D(edgeA, edgeB) < 0.0;
-        state.translation = state.alongB ? edgeB : edgeA;
+        move = Trim(output.GetLast(), state.translation, state.alongB ? state.a : -1, state.alongB ? -1 : state.b);
       }
-      const TrimmedMove move =
-          Trim(output.GetLast(), state.translation, state.alongB ? state.a : -1, state.alongB ? -1 : state.b);
       state.hasContact = move.hasContact;
       if (move.hasContact) {
         state.a = move.a;
@@ -217,6 +300,7 @@ class Orbit {
       }
       if (DistanceSq(move.position, output.GetLast()) > negligibleMoveSq) {
         ZEMOX_TRY(output.Append(move.position));
+        lastMoved = iteration;
         if (closeNearStart && DistanceSq(move.position, output[0]) < closingDistanceSq) return OrbitEnd::CLOSED;
       }
       state.position = output.GetLast();
@@ -225,6 +309,71 @@ class Orbit {
   }
 
  private:
+  // Every contact at the orbit's position offers a slide to the end of an edge: a vertex of B along an
+  // edge of A, or a vertex of A along an edge of B (B moving the other way). Those that keep B apart
+  // from A at every contact and move it at all are free; of these the orbit takes the one that turns
+  // least, counter-clockwise, from the way back along its last move, so that it goes on along the
+  // boundary of the touching positions with their inside on its right. The move comes back in `move`,
+  // the slide's contact in `state`; false when no slide is free.
+  Result<Bool> FreeSlide(const BaseArray<Vector2d>& output, OrbitState& state, TrimmedMove& move) const {
+    const Vector2d position = output.GetLast();
+    BaseArray<Contact> contacts;
+    BaseArray<Slide> slides;
+    ZEMOX_TRY(FindContacts(position, contacts, slides));
+    // The orbit starts at the lowest touching position, which it reaches moving left.
+    const Vector2d back = output.GetCount() > 1 ? output[output.GetCount() - 2] - position : Vector2d{1.0, 0.0};
+    Bool found = false;
+    Float leastTurn = 0.0;
+    for (const Slide& slide : slides) {
+      const Bool apart = std::all_of(contacts.begin(), contacts.end(), [&](const Contact& contact) {
+        return KeepsApart(contact.a, contact.b, slide.translation);
+      });
+      const Float turn = CounterClockwiseTurn(back, slide.translation);
+      if (!apart || (found && !(turn < leastTurn))) continue;
+      const TrimmedMove candidate = Trim(position, slide.translation, -1, -1, samePlaceSq);
+      if (DistanceSq(candidate.position, position) <= negligibleMoveSq) continue;
+      found = true;
+      leastTurn = turn;
+      move = candidate;
+      state.a = slide.a;
+      state.b = slide.b;
+      state.alongB = slide.alongB;
+    }
+    return found;
+  }
+
+  // The contacts of B placed at `position` with A, and the slides they offer.
+  Result<void> FindContacts(const Vector2d& position, BaseArray<Contact>& contacts, BaseArray<Slide>& slides) const {
+    const Int nA = a_.GetCount(), nB = b_.GetCount();
+    const auto cornerOf = [](Block<const Vector2d> loop, Int vertex) -> Corner {
+      const Int n = loop.GetCount();
+      return {loop[vertex] - loop[Previous(vertex, n)], loop[Next(vertex, n)] - loop[vertex]};
+    };
+    for (Int i = 0; i < nA; ++i) {
+      const Vector2d edgeA = a_[Next(i, nA)] - a_[i];
+      for (Int j = 0; j < nB; ++j) {
+        const Vector2d vertexB = b_[j] + position, nextB = b_[Next(j, nB)] + position;
+        const Slide alongA{i, j, false, a_[Next(i, nA)] - vertexB}, alongB{i, j, true, a_[i] - nextB};
+        if (DistanceSq(vertexB, a_[i]) < samePlaceSq) {
+          ZEMOX_TRY(contacts.Append({cornerOf(a_, i), cornerOf(b_, j)}));
+          ZEMOX_TRY(slides.Append(alongA));
+          ZEMOX_TRY(slides.Append(alongB));
+          continue;
+        }
+        if (DistanceToSegmentSq(vertexB, a_[i], a_[Next(i, nA)]) < samePlaceSq &&
+            DistanceSq(vertexB, a_[Next(i, nA)]) >= samePlaceSq) {
+          ZEMOX_TRY(contacts.Append({{edgeA, edgeA}, cornerOf(b_, j)}));
+          ZEMOX_TRY(slides.Append(alongA));
+        }
+        if (DistanceToSegmentSq(a_[i], vertexB, nextB) < samePlaceSq && DistanceSq(a_[i], nextB) >= samePlaceSq) {
+          ZEMOX_TRY(contacts.Append({cornerOf(a_, i), {nextB - vertexB, nextB - vertexB}}));
+          ZEMOX_TRY(slides.Append(alongB));
+        }
+      }
+    }
+    return OK();
+  }
+
   // An edge leads a move along `direction` when the direction points to its left, the outer side of a
   // clockwise loop's edge; the edges that face a move are those that lead the opposite move.
   static Bool Leads(Block<const Vector2d> loop, Int edge, const Vector2d& direction) {
@@ -235,7 +384,7 @@ class Orbit {
   // the edges of `fixed` (placed at fixedOffset) that face them; the nearest stop wins, the first
   // of equally near ones.
   static RayStop FirstStop(Block<const Vector2d> moving, const Vector2d& movingOffset, Block<const Vector2d> fixed,
-                           const Vector2d& fixedOffset, const Vector2d& direction, Int contactVertex) {
+                           const Vector2d& fixedOffset, const Vector2d& direction, Int contactVertex, Float judgedSq) {
     const Int nMoving = moving.GetCount(), nFixed = fixed.GetCount();
     RayStop best;
     const auto testVertex = [&](Int vertex) {
@@ -243,7 +392,7 @@ class Orbit {
       for (Int edge = 0; edge < nFixed; ++edge) {
         if (!Leads(fixed, edge, direction * -1.0)) continue;
         TestRay(moving[vertex] + movingOffset, direction, fixed[edge] + fixedOffset,
-                fixed[Next(edge, nFixed)] + fixedOffset, vertex, edge, best);
+                fixed[Next(edge, nFixed)] + fixedOffset, vertex, edge, judgedSq, best);
       }
     };
     // Each vertex of a leading edge once, in the order the edges bring them up.
@@ -255,7 +404,7 @@ class Orbit {
 
   // The vertex moving from v by `direction` against the edge p-q.
   static void TestRay(const Vector2d& v, const Vector2d& direction, const Vector2d& p, const Vector2d& q, Int vertex,
-                      Int edge, RayStop& best) {
+                      Int edge, Float judgedSq, RayStop& best) {
     const Vector2d end = v + direction;
     // Sliding along this very edge is no contact.
     if (DistanceSq(v, p) < samePlaceSq && DistanceSq(end, q) < samePlaceSq) return;
@@ -278,7 +427,7 @@ class Orbit {
     // Reaching the edge's end is a vertex contact, which the next slide starts from.
     if (DistanceSq(stop, q) < edgeEndSq) return;
     const Float distanceSq = DistanceSq(stop, v);
-    if (best.found && !(distanceSq < best.distanceSq)) return;
+    if (distanceSq < judgedSq || (best.found && !(distanceSq < best.distanceSq))) return;
     best = {true, distanceSq, vertex, edge, stop - v, q - stop};
   }
 

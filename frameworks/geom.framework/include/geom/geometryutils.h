@@ -375,9 +375,12 @@ class GeometryUtilsInterface : public StaticInterface<GeometryUtilsInterface> {
   // a vertex meets an edge. Contacts are found with absolute tolerances in scene units: edge and move
   // parameters snap to their ends within 1e-5, a move with a cross product up to 1e-5 with an edge is
   // parallel to it, moves of 1e-6 or less add no vertex, and a position within 1e-3 of an earlier one
-  // closes the loop. The loop is cleaned and starts at its leftmost vertex. An orbit that neither
-  // closes nor comes back near an earlier position gives the box of the touching positions,
-  // [min A - max B, max A - min B]. relativeBToA as for the convex variant.
+  // closes the loop. Where B touches A at several places and the slide along one contact is blocked
+  // at once by another, the orbit goes on with a slide another contact offers that keeps B outside A
+  // (directions within 1e-9 radians of an edge run along it). The loop is cleaned and starts at its
+  // leftmost vertex. An orbit that neither closes nor comes back near an earlier position gives the
+  // box of the touching positions, [min A - max B, max A - min B]. relativeBToA as for the convex
+  // variant.
   ZEMOX_STATIC_SLOT(75, Result<BaseArray<Vector2d>>, CalculateNoFitPolygonUsingSliding,
                     (IN, Block<const Vector2d>, outlinePointsA), (IN, Block<const Vector2d>, outlinePointsB),
                     (IN, Bool, relativeBToA))
